@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (ASan+UBSan) and runs the reply fuzzer.
+#   scripts/fuzz.sh [seconds]     default 60
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+seconds="${1:-60}"
+"$root/scripts/deps.sh" clang libclang-rt-14-dev
+build="$root/build-fuzz"
+CXX=clang++ CC=clang cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTARVO_SANITIZE=address -DTARVO_BUILD_FUZZ=ON -DTARVO_BUILD_TESTS=OFF -DTARVO_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" --target fuzz_reply
+corpus="$build/corpus-reply"
+mkdir -p "$corpus"
+cp -n "$root"/fuzz/seeds/reply/* "$corpus"/ 2>/dev/null || true
+cd "$build"
+"$build/fuzz/fuzz_reply" -max_total_time="$seconds" -max_len=300 -timeout=5 -print_final_stats=1 "$corpus"
