@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build qt6-base-dev qt6-serialport-dev libgl-dev
-          fonts-dejavu-core xvfb xauth "$@")
+          fonts-dejavu-core xvfb xauth libmodbus-dev pkg-config "$@")
 
 missing=()
 for p in "${packages[@]}"; do
