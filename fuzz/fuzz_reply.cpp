@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     require(n >= 5);
     require(r.error.isEmpty());
-    const bool addrOk = reply[0] == ctx.slaveAddr ||
-                        (ctx.isChangeSlaveAddr && (ctx.funcCode == 3 || ctx.funcCode == 16));
+    const bool addrOk =
+        reply[0] == ctx.slaveAddr || (ctx.isChangeSlaveAddr && (ctx.funcCode == 3 || ctx.funcCode == 16));
     require(addrOk);
     switch (ctx.funcCode) {
     case 3:

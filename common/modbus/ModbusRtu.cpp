@@ -11,7 +11,8 @@ constexpr std::array<std::uint16_t, 256> makeCrcTable() {
     for (unsigned i = 0; i < 256; ++i) {
         std::uint16_t crc = static_cast<std::uint16_t>(i);
         for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1u) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001u) : static_cast<std::uint16_t>(crc >> 1);
+            crc = (crc & 1u) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001u)
+                             : static_cast<std::uint16_t>(crc >> 1);
         table[i] = crc;
     }
     return table;
@@ -19,7 +20,9 @@ constexpr std::array<std::uint16_t, 256> makeCrcTable() {
 
 constexpr auto CrcTable = makeCrcTable();
 
-std::uint16_t be16(const std::uint8_t* p) { return static_cast<std::uint16_t>((p[0] << 8) | p[1]); }
+std::uint16_t be16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
 
 void putBe16(std::uint8_t* p, std::uint16_t v) {
     p[0] = static_cast<std::uint8_t>(v >> 8);
@@ -129,7 +132,8 @@ void AddModbusCRC(std::uint8_t* buf, std::uint16_t count) {
 
 bool CheckModbusCRC(const std::uint8_t* buf, std::uint16_t count) {
     const std::uint16_t crc = Crc16(buf, count);
-    return buf[count] == static_cast<std::uint8_t>(crc & 0xFF) && buf[count + 1] == static_cast<std::uint8_t>(crc >> 8);
+    return buf[count] == static_cast<std::uint8_t>(crc & 0xFF) &&
+           buf[count + 1] == static_cast<std::uint8_t>(crc >> 8);
 }
 
 std::size_t BuildRequest(const RequestFields& req, std::span<std::uint8_t> out) {
@@ -288,16 +292,19 @@ QString ModbusErrorText(std::uint8_t code) {
     case 8:
         return QStringLiteral("Преобразователь вернул код ошибки 08: MEMORY PARITY ERROR");
     case 10:
-        return QStringLiteral("Калибровка АЦП: измеренное АЦП значение находится вне диапазона возможных значений");
+        return QStringLiteral(
+            "Калибровка АЦП: измеренное АЦП значение находится вне диапазона возможных значений");
     case 11:
         return QStringLiteral("Калибровка ЦАП: полученные данные находятся вне диапазона возможных значений");
     case 12:
-        return QStringLiteral("Подстройка \"0\": операция не может быть выполнена из-за отклонения измеренной "
-                              "температуры от 0 более чем на 20°C");
+        return QStringLiteral(
+            "Подстройка \"0\": операция не может быть выполнена из-за отклонения измеренной "
+            "температуры от 0 более чем на 20°C");
     case 13:
-        return QStringLiteral("Подстройка \"0\": операция не может быть выполнена, так как подстройка \"0\" уже "
-                              "проводилась. Для проведения операции необходимо сбросить ранее записанное значение "
-                              "поправочного коэффициента");
+        return QStringLiteral(
+            "Подстройка \"0\": операция не может быть выполнена, так как подстройка \"0\" уже "
+            "проводилась. Для проведения операции необходимо сбросить ранее записанное значение "
+            "поправочного коэффициента");
     case 14:
         return QStringLiteral("Подстройка НСХ: операция не может быть выполнена, так как подстройка НСХ уже "
                               "проводилась. Для проведения операции необходимо сбросить результат ранее "
@@ -322,7 +329,8 @@ const DeviceErrorEntry DeviceErrors[10] = {
     {ecBadRequestData, u"Некорректные данные в запросе."},
     {ecZeroDeviation, u"Измеренная температура отклонилась от 0 °С более чем на 20 °С."},
     {ecZeroDone, u"Корректировка R0 уже проводилась. Необходимо сбросить значение корректирокки R0."},
-    {ecNsxDone, u"Корректировка НСХ уже проводилась. Нужно сбросить результат ранее проведенной корректировки."},
+    {ecNsxDone,
+     u"Корректировка НСХ уже проводилась. Нужно сбросить результат ранее проведенной корректировки."},
     {ecNsxOutOfRange, u"Измеренная температура выходит за пределы диапазона допустимых значений."},
     {ecNsxDeviation, u"Заданная температура отличается от измеряемой более чем на 5%."},
 };

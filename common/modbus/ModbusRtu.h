@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QString>
-
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -24,9 +23,9 @@ enum Function : std::uint8_t {
     fnReadExceptionStatus = 7,
     fnWriteMultipleRegisters = 16,
     fnReportSlaveId = 17,
-    fnCalibrationStep = 100,  // newer transducer
-    fnZeroCorrection = 101,   // newer transducer
-    fnNsxCorrection = 102,    // newer transducer
+    fnCalibrationStep = 100,   // newer transducer
+    fnZeroCorrection = 101,    // newer transducer
+    fnNsxCorrection = 102,     // newer transducer
     fnOldCalibrationStep = 77, // older transducer
     fnOldZeroCorrection = 78,  // older transducer
     fnOldNsxCorrection = 79,   // older transducer
@@ -34,7 +33,9 @@ enum Function : std::uint8_t {
 
 // CRC-16/MODBUS of `n` bytes (register starts at 0xFFFF, polynomial 0xA001 reflected).
 std::uint16_t Crc16(const std::uint8_t* data, std::size_t n);
-inline std::uint16_t Crc16(std::span<const std::uint8_t> data) { return Crc16(data.data(), data.size()); }
+inline std::uint16_t Crc16(std::span<const std::uint8_t> data) {
+    return Crc16(data.data(), data.size());
+}
 
 // Writes the CRC of bytes 0..count-1 to bytes count (low byte) and count+1 (high byte).
 // `buf` must hold count + 2 bytes.

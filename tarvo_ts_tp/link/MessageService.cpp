@@ -24,7 +24,9 @@ TMessageService& MessageService() {
     return s ? *s : silentService;
 }
 
-TMessageService* SetMessageService(TMessageService* service) { return currentService.exchange(service); }
+TMessageService* SetMessageService(TMessageService* service) {
+    return currentService.exchange(service);
+}
 
 void ShowErrorBox(const QString& text) {
     MessageService().MessageBox(text, ProgramCaption(), TMessageService::Icon::Error, TMessageService::Ok);

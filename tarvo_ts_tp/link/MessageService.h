@@ -21,7 +21,9 @@ TMessageService& MessageService();
 TMessageService* SetMessageService(TMessageService* service);
 
 // The program's caption on every box.
-inline QString ProgramCaption() { return QStringLiteral("Tarvo-ТС-ТП"); }
+inline QString ProgramCaption() {
+    return QStringLiteral("Tarvo-ТС-ТП");
+}
 
 // An error box (error icon, OK) and a question box (question icon, Yes/No) with the program's caption.
 void ShowErrorBox(const QString& text);

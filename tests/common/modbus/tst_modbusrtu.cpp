@@ -1,16 +1,19 @@
 #include "ModbusRtu.h"
 
 #include <QTest>
-
 #include <vector>
 
 using namespace modbus;
 
 namespace {
 
-QByteArray hex(const char* s) { return QByteArray::fromHex(QByteArray(s)); }
+QByteArray hex(const char* s) {
+    return QByteArray::fromHex(QByteArray(s));
+}
 
-const std::uint8_t* bytes(const QByteArray& a) { return reinterpret_cast<const std::uint8_t*>(a.constData()); }
+const std::uint8_t* bytes(const QByteArray& a) {
+    return reinterpret_cast<const std::uint8_t*>(a.constData());
+}
 
 // Appends the CRC, low byte first.
 QByteArray withCrc(const QByteArray& body) {
@@ -92,17 +95,21 @@ void TestModbusRtu::requestFrames_data() {
     QTest::addColumn<QByteArray>("frameWithoutCrc");
 
     QTest::newRow("fn3 config block") << 1 << 3 << 0 << 0x31 << 10 << QByteArray() << hex("01030031000A");
-    QTest::newRow("fn3 sensor block, slave 247") << 247 << 3 << 0 << 0x11 << 16 << QByteArray()
-                                                 << hex("F70300110010");
+    QTest::newRow("fn3 sensor block, slave 247")
+        << 247 << 3 << 0 << 0x11 << 16 << QByteArray() << hex("F70300110010");
     QTest::newRow("fn7") << 5 << 7 << 0 << 0 << 0 << QByteArray() << hex("0507");
     QTest::newRow("fn16 two registers") << 2 << 16 << 0 << 0x31 << 2 << hex("00710102")
-                                        << hex("021000310002040071" "0102");
+                                        << hex("021000310002040071"
+                                               "0102");
     QTest::newRow("fn17") << 1 << 17 << 0 << 0 << 0 << QByteArray() << hex("0111");
-    QTest::newRow("fn100 step 3, 4000 uA") << 1 << 100 << 3 << 0 << 0 << hex("00000FA0") << hex("01640300000FA0");
-    QTest::newRow("fn100 step 5, date") << 1 << 100 << 5 << 0 << 0 << hex("0A0C07EA") << hex("0164050A0C07EA");
+    QTest::newRow("fn100 step 3, 4000 uA")
+        << 1 << 100 << 3 << 0 << 0 << hex("00000FA0") << hex("01640300000FA0");
+    QTest::newRow("fn100 step 5, date")
+        << 1 << 100 << 5 << 0 << 0 << hex("0A0C07EA") << hex("0164050A0C07EA");
     QTest::newRow("fn101 flag 1") << 3 << 101 << 0 << 0 << 0 << hex("01") << hex("036501");
     QTest::newRow("fn101 reset") << 3 << 101 << 0 << 0 << 0 << hex("00") << hex("036500");
-    QTest::newRow("fn102 step 2, 99.99") << 1 << 102 << 2 << 0 << 0 << hex("0000270F") << hex("0166020000270F");
+    QTest::newRow("fn102 step 2, 99.99")
+        << 1 << 102 << 2 << 0 << 0 << hex("0000270F") << hex("0166020000270F");
     QTest::newRow("fn102 reset") << 1 << 102 << 1 << 0 << 0 << hex("00000001") << hex("01660100000001");
     QTest::newRow("fn77 step 4") << 3 << 77 << 4 << 0 << 0 << hex("01020304") << hex("034D0401020304");
     QTest::newRow("fn78 reset") << 3 << 78 << 0 << 0 << 0 << hex("00") << hex("034E00");
@@ -186,46 +193,54 @@ void TestModbusRtu::replyChecks_data() {
     const QByteArray ten = hex("000100020003000400050006000700080009000A");
     const QByteArray fn3ok = withCrc(hex("010314") + ten);
 
-    QTest::newRow("read failed") << 3 << 0 << 10 << false << QByteArray() << -1 << bad << text::PortNotAvailable << 0;
-    QTest::newRow("nothing came") << 3 << 0 << 10 << false << QByteArray() << 0 << bad << text::ReplyTimeout << 0;
+    QTest::newRow("read failed") << 3 << 0 << 10 << false << QByteArray() << -1 << bad
+                                 << text::PortNotAvailable << 0;
+    QTest::newRow("nothing came") << 3 << 0 << 10 << false << QByteArray() << 0 << bad << text::ReplyTimeout
+                                  << 0;
 
     // Five-byte replies.
     QTest::newRow("exception 2 to fn3") << 3 << 0 << 10 << false << withCrc(hex("018302")) << 0 << bad
                                         << QStringLiteral("Недопустимый адрес данных") << 0;
-    QTest::newRow("exception 9 unknown") << 3 << 0 << 10 << false << withCrc(hex("018309")) << 0 << bad
-                                         << QStringLiteral("Преобразователь вернул неизвестный код ошибки") << 0;
-    QTest::newRow("5 bytes fn3 no exception bit") << 3 << 0 << 10 << false << withCrc(hex("010302")) << 0 << bad
-                                                  << text::WrongFormat << 0;
-    QTest::newRow("5 bytes bad CRC before format") << 3 << 0 << 10 << false << hex("0103020000") << 0 << bad
-                                                   << text::CrcError << 0;
-    QTest::newRow("5 bytes bad CRC before address") << 3 << 0 << 10 << false << hex("0983020000") << 0 << bad
-                                                    << text::CrcError << 0;
-    QTest::newRow("5 bytes other slave") << 3 << 0 << 10 << false << withCrc(hex("028302")) << 0 << other
-                                         << QString() << 0;
-    QTest::newRow("5 bytes other slave, address change") << 3 << 0 << 10 << true << withCrc(hex("028302")) << 0
-                                                         << bad << QStringLiteral("Недопустимый адрес данных") << 0;
-    QTest::newRow("5 bytes wrong function") << 3 << 0 << 10 << false << withCrc(hex("018402")) << 0 << bad
-                                            << text::WrongFunction << 0;
+    QTest::newRow("exception 9 unknown")
+        << 3 << 0 << 10 << false << withCrc(hex("018309")) << 0 << bad
+        << QStringLiteral("Преобразователь вернул неизвестный код ошибки") << 0;
+    QTest::newRow("5 bytes fn3 no exception bit")
+        << 3 << 0 << 10 << false << withCrc(hex("010302")) << 0 << bad << text::WrongFormat << 0;
+    QTest::newRow("5 bytes bad CRC before format")
+        << 3 << 0 << 10 << false << hex("0103020000") << 0 << bad << text::CrcError << 0;
+    QTest::newRow("5 bytes bad CRC before address")
+        << 3 << 0 << 10 << false << hex("0983020000") << 0 << bad << text::CrcError << 0;
+    QTest::newRow("5 bytes other slave")
+        << 3 << 0 << 10 << false << withCrc(hex("028302")) << 0 << other << QString() << 0;
+    QTest::newRow("5 bytes other slave, address change")
+        << 3 << 0 << 10 << true << withCrc(hex("028302")) << 0 << bad
+        << QStringLiteral("Недопустимый адрес данных") << 0;
+    QTest::newRow("5 bytes wrong function")
+        << 3 << 0 << 10 << false << withCrc(hex("018402")) << 0 << bad << text::WrongFunction << 0;
     QTest::newRow("fn16 5 bytes") << 16 << 0 << 10 << false << withCrc(hex("011000")) << 0 << bad
                                   << text::WrongFormat << 0;
     QTest::newRow("fn17 5 bytes") << 17 << 0 << 0 << false << withCrc(hex("011100")) << 0 << bad
                                   << text::WrongFormat << 0;
-    QTest::newRow("fn17 exception from other slave") << 17 << 0 << 0 << true << withCrc(hex("029101")) << 0
-                                                     << other << QString() << 0;
-    QTest::newRow("fn7 status") << 7 << 0 << 0 << false << withCrc(hex("0107A5")) << 0 << ok << QString() << 0xA5;
-    QTest::newRow("fn100 echo") << 100 << 3 << 0 << false << withCrc(hex("016403")) << 0 << ok << QString() << 3;
-    QTest::newRow("fn100 wrong echo") << 100 << 3 << 0 << false << withCrc(hex("016404")) << 0 << bad
-                                      << text::WrongCalibrStep << 0;
-    QTest::newRow("fn100 refusal 10") << 100 << 1 << 0 << false << withCrc(hex("01E40A")) << 0 << bad
-                                      << modbus::ModbusErrorText(10) << 0;
-    QTest::newRow("fn100 from other slave") << 100 << 3 << 0 << true << withCrc(hex("026403")) << 0 << other
-                                            << QString() << 0;
-    QTest::newRow("fn102 echo") << 102 << 2 << 0 << false << withCrc(hex("016602")) << 0 << ok << QString() << 2;
-    QTest::newRow("fn102 wrong echo") << 102 << 2 << 0 << false << withCrc(hex("016601")) << 0 << bad
-                                      << text::WrongNsxStep << 0;
-    QTest::newRow("fn101 value 1") << 101 << 0 << 0 << false << withCrc(hex("016501")) << 0 << ok << QString() << 1;
-    QTest::newRow("fn101 value 253") << 101 << 0 << 0 << false << withCrc(hex("0165FD")) << 0 << ok << QString()
-                                     << 253;
+    QTest::newRow("fn17 exception from other slave")
+        << 17 << 0 << 0 << true << withCrc(hex("029101")) << 0 << other << QString() << 0;
+    QTest::newRow("fn7 status") << 7 << 0 << 0 << false << withCrc(hex("0107A5")) << 0 << ok << QString()
+                                << 0xA5;
+    QTest::newRow("fn100 echo") << 100 << 3 << 0 << false << withCrc(hex("016403")) << 0 << ok << QString()
+                                << 3;
+    QTest::newRow("fn100 wrong echo")
+        << 100 << 3 << 0 << false << withCrc(hex("016404")) << 0 << bad << text::WrongCalibrStep << 0;
+    QTest::newRow("fn100 refusal 10")
+        << 100 << 1 << 0 << false << withCrc(hex("01E40A")) << 0 << bad << modbus::ModbusErrorText(10) << 0;
+    QTest::newRow("fn100 from other slave")
+        << 100 << 3 << 0 << true << withCrc(hex("026403")) << 0 << other << QString() << 0;
+    QTest::newRow("fn102 echo") << 102 << 2 << 0 << false << withCrc(hex("016602")) << 0 << ok << QString()
+                                << 2;
+    QTest::newRow("fn102 wrong echo")
+        << 102 << 2 << 0 << false << withCrc(hex("016601")) << 0 << bad << text::WrongNsxStep << 0;
+    QTest::newRow("fn101 value 1") << 101 << 0 << 0 << false << withCrc(hex("016501")) << 0 << ok << QString()
+                                   << 1;
+    QTest::newRow("fn101 value 253") << 101 << 0 << 0 << false << withCrc(hex("0165FD")) << 0 << ok
+                                     << QString() << 253;
     QTest::newRow("fn101 value 254") << 101 << 0 << 0 << false << withCrc(hex("0165FE")) << 0 << bad
                                      << text::WrongDataValue << 0;
     QTest::newRow("fn101 value 255") << 101 << 0 << 0 << false << withCrc(hex("0165FF")) << 0 << bad
@@ -233,20 +248,22 @@ void TestModbusRtu::replyChecks_data() {
 
     // Other lengths.
     for (int fn : {7, 100, 101, 102})
-        QTest::addRow("fn%d 6 bytes", fn) << fn << 0 << 0 << false << hex("010000000000") << 0 << bad
-                                          << text::WrongLength << 0;
+        QTest::addRow("fn%d 6 bytes", fn)
+            << fn << 0 << 0 << false << hex("010000000000") << 0 << bad << text::WrongLength << 0;
     QTest::newRow("fn3 good") << 3 << 0 << 10 << false << fn3ok << 0 << ok << QString() << 20;
-    QTest::newRow("fn3 24 of 25 bytes") << 3 << 0 << 10 << false << fn3ok.left(24) << 0 << bad << text::WrongLength
-                                        << 0;
+    QTest::newRow("fn3 24 of 25 bytes")
+        << 3 << 0 << 10 << false << fn3ok.left(24) << 0 << bad << text::WrongLength << 0;
     {
         QByteArray big = hex("0103FC") + QByteArray(252, '\0');
         big = withCrc(big);
-        QTest::newRow("fn3 byte count 252") << 3 << 0 << 10 << false << big << 0 << bad << text::WrongLength << 0;
+        QTest::newRow("fn3 byte count 252")
+            << 3 << 0 << 10 << false << big << 0 << bad << text::WrongLength << 0;
     }
-    QTest::newRow("fn3 byte count beyond what came") << 3 << 0 << 10 << false << hex("01031E") + ten + hex("0000")
-                                                     << 0 << bad << text::WrongLength << 0;
-    QTest::newRow("fn3 length before CRC") << 3 << 0 << 10 << false << hex("0103140000") + QByteArray(10, '\0')
-                                           << 0 << bad << text::WrongLength << 0;
+    QTest::newRow("fn3 byte count beyond what came")
+        << 3 << 0 << 10 << false << hex("01031E") + ten + hex("0000") << 0 << bad << text::WrongLength << 0;
+    QTest::newRow("fn3 length before CRC")
+        << 3 << 0 << 10 << false << hex("0103140000") + QByteArray(10, '\0') << 0 << bad << text::WrongLength
+        << 0;
     {
         QByteArray broken = fn3ok;
         broken[24] = static_cast<char>(broken[24] ^ 0x40);
@@ -254,36 +271,39 @@ void TestModbusRtu::replyChecks_data() {
     }
     QTest::newRow("fn3 other slave") << 3 << 0 << 10 << false << withCrc(hex("020314") + ten) << 0 << other
                                      << QString() << 0;
-    QTest::newRow("fn3 other slave, address change") << 3 << 0 << 10 << true << withCrc(hex("020314") + ten) << 0
-                                                     << ok << QString() << 20;
-    QTest::newRow("fn3 exception bit on long reply") << 3 << 0 << 10 << false << withCrc(hex("018314") + ten) << 0
-                                                     << bad << text::WrongFunction << 0;
-    QTest::newRow("fn3 fewer bytes counted than asked") << 3 << 0 << 2 << false << withCrc(hex("0103020007")) + hex("0000")
-                                                        << 0 << ok << QString() << 2;
+    QTest::newRow("fn3 other slave, address change")
+        << 3 << 0 << 10 << true << withCrc(hex("020314") + ten) << 0 << ok << QString() << 20;
+    QTest::newRow("fn3 exception bit on long reply")
+        << 3 << 0 << 10 << false << withCrc(hex("018314") + ten) << 0 << bad << text::WrongFunction << 0;
+    QTest::newRow("fn3 fewer bytes counted than asked")
+        << 3 << 0 << 2 << false << withCrc(hex("0103020007")) + hex("0000") << 0 << ok << QString() << 2;
 
     const QByteArray id = withCrc(hex("011142") + QByteArray(66, 'x'));
     QTest::newRow("fn17 good") << 17 << 0 << 0 << false << id << 0 << ok << QString() << 66;
     QTest::newRow("fn17 short") << 17 << 0 << 0 << false << id.left(70) << 0 << bad << text::WrongLength << 0;
-    QTest::newRow("fn17 two bytes") << 17 << 0 << 0 << false << hex("0111") << 0 << bad << text::WrongLength << 0;
+    QTest::newRow("fn17 two bytes") << 17 << 0 << 0 << false << hex("0111") << 0 << bad << text::WrongLength
+                                    << 0;
     QTest::newRow("fn17 other slave even on address change")
-        << 17 << 0 << 0 << true << withCrc(hex("021142") + QByteArray(66, 'x')) << 0 << other << QString() << 0;
-    QTest::newRow("fn17 wrong function") << 17 << 0 << 0 << false << withCrc(hex("011242") + QByteArray(66, 'x'))
-                                         << 0 << bad << text::WrongFunction << 0;
+        << 17 << 0 << 0 << true << withCrc(hex("021142") + QByteArray(66, 'x')) << 0 << other << QString()
+        << 0;
+    QTest::newRow("fn17 wrong function")
+        << 17 << 0 << 0 << false << withCrc(hex("011242") + QByteArray(66, 'x')) << 0 << bad
+        << text::WrongFunction << 0;
 
-    QTest::newRow("fn16 good") << 16 << 0 << 10 << false << withCrc(hex("01100031000A")) << 0 << ok << QString()
-                               << 10;
-    QTest::newRow("fn16 echo not compared") << 16 << 0 << 10 << false << withCrc(hex("011000990003")) << 0 << ok
-                                            << QString() << 3;
-    QTest::newRow("fn16 7 bytes") << 16 << 0 << 10 << false << withCrc(hex("01100031000A")).left(7) << 0 << bad
-                                  << text::WrongLength << 0;
+    QTest::newRow("fn16 good") << 16 << 0 << 10 << false << withCrc(hex("01100031000A")) << 0 << ok
+                               << QString() << 10;
+    QTest::newRow("fn16 echo not compared")
+        << 16 << 0 << 10 << false << withCrc(hex("011000990003")) << 0 << ok << QString() << 3;
+    QTest::newRow("fn16 7 bytes") << 16 << 0 << 10 << false << withCrc(hex("01100031000A")).left(7) << 0
+                                  << bad << text::WrongLength << 0;
     QTest::newRow("fn16 bad CRC") << 16 << 0 << 10 << false << hex("01100031000A0000") << 0 << bad
                                   << text::CrcError << 0;
-    QTest::newRow("fn16 new address") << 16 << 0 << 10 << true << withCrc(hex("07100031000A")) << 0 << ok
-                                      << QString() << 10;
-    QTest::newRow("fn16 other slave") << 16 << 0 << 10 << false << withCrc(hex("07100031000A")) << 0 << other
-                                      << QString() << 0;
-    QTest::newRow("fn16 wrong function") << 16 << 0 << 10 << false << withCrc(hex("01060031000A")) << 0 << bad
-                                         << text::WrongFunction << 0;
+    QTest::newRow("fn16 new address")
+        << 16 << 0 << 10 << true << withCrc(hex("07100031000A")) << 0 << ok << QString() << 10;
+    QTest::newRow("fn16 other slave")
+        << 16 << 0 << 10 << false << withCrc(hex("07100031000A")) << 0 << other << QString() << 0;
+    QTest::newRow("fn16 wrong function")
+        << 16 << 0 << 10 << false << withCrc(hex("01060031000A")) << 0 << bad << text::WrongFunction << 0;
 }
 
 void TestModbusRtu::replyChecks() {
@@ -345,21 +365,26 @@ void TestModbusRtu::errorTables_data() {
     QTest::newRow("7") << 7 << QStringLiteral("Преобразователь вернул код ошибки 07: NEGATIVE ACKNOWLEDGE");
     QTest::newRow("8") << 8 << QStringLiteral("Преобразователь вернул код ошибки 08: MEMORY PARITY ERROR");
     QTest::newRow("10") << 10
-                        << QStringLiteral("Калибровка АЦП: измеренное АЦП значение находится вне диапазона возможных "
-                                          "значений");
+                        << QStringLiteral(
+                               "Калибровка АЦП: измеренное АЦП значение находится вне диапазона возможных "
+                               "значений");
     QTest::newRow("11") << 11
-                        << QStringLiteral("Калибровка ЦАП: полученные данные находятся вне диапазона возможных "
-                                          "значений");
+                        << QStringLiteral(
+                               "Калибровка ЦАП: полученные данные находятся вне диапазона возможных "
+                               "значений");
     QTest::newRow("12 Latin C") << 12
-                                << QString::fromUtf8("Подстройка \"0\": операция не может быть выполнена из-за "
-                                                     "отклонения измеренной температуры от 0 более чем на 20\xC2\xB0"
-                                                     "C");
+                                << QString::fromUtf8(
+                                       "Подстройка \"0\": операция не может быть выполнена из-за "
+                                       "отклонения измеренной температуры от 0 более чем на 20\xC2\xB0"
+                                       "C");
     QTest::newRow("16") << 16
-                        << QStringLiteral("Подстройка НСХ: операция не может быть выполнена, так как полученное "
-                                          "действительное значение температуры отличается от измеренной "
-                                          "преобразователем более чем на 10%");
+                        << QStringLiteral(
+                               "Подстройка НСХ: операция не может быть выполнена, так как полученное "
+                               "действительное значение температуры отличается от измеренной "
+                               "преобразователем более чем на 10%");
     for (int code : {0, 9, 17, 128, 255})
-        QTest::addRow("unknown %d", code) << code << QStringLiteral("Преобразователь вернул неизвестный код ошибки");
+        QTest::addRow("unknown %d", code)
+            << code << QStringLiteral("Преобразователь вернул неизвестный код ошибки");
 }
 
 void TestModbusRtu::errorTables() {
@@ -371,10 +396,12 @@ void TestModbusRtu::errorTables() {
 void TestModbusRtu::oldErrorTable() {
     QCOMPARE(std::size(DeviceErrors), std::size_t(10));
     QCOMPARE(DeviceErrorText(1), QStringLiteral("Неизвестная команда."));
-    QCOMPARE(DeviceErrorText(16), QStringLiteral("Заданная температура отличается от измеряемой более чем на 5%."));
+    QCOMPARE(DeviceErrorText(16),
+             QStringLiteral("Заданная температура отличается от измеряемой более чем на 5%."));
     // Cyrillic С after the degree sign, Latin R in R0.
-    QCOMPARE(DeviceErrorText(12), QString::fromUtf8("Измеренная температура отклонилась от 0 \xC2\xB0\xD0\xA1 более "
-                                                    "чем на 20 \xC2\xB0\xD0\xA1."));
+    QCOMPARE(DeviceErrorText(12),
+             QString::fromUtf8("Измеренная температура отклонилась от 0 \xC2\xB0\xD0\xA1 более "
+                               "чем на 20 \xC2\xB0\xD0\xA1."));
     QVERIFY(DeviceErrorText(13).contains(QLatin1String("R0")));
     for (int code : {0, 4, 9, 17, 255})
         QVERIFY(DeviceErrorText(static_cast<std::uint8_t>(code)).isEmpty());
