@@ -211,26 +211,28 @@ bool TCommThread::WaitQuietLine() {
     FTimeoutExpired = false;
     QElapsedTimer clock;
     clock.start();
+    const qint64 silence = qint64(FTiming.SilenceTime) * 1000;
+    const qint64 busyLimit = qint64(FTiming.BusyLimitTime) * 1000;
     int lastCount = GetInQueueCount();
     qint64 lastChange = 0;
     bool grew = false;
     // Blocks on the port until a byte arrives or the silence is complete, so the wait never spins.
+    // Times in microseconds: at high rates a millisecond is several characters.
     for (;;) {
-        const qint64 now = clock.elapsed();
-        if (FModbusState == TModbusState::Initial && now >= FTiming.BusyLimitTime) {
+        const qint64 now = clock.nsecsElapsed() / 1000;
+        if (FModbusState == TModbusState::Initial && now >= busyLimit) {
             FTimeoutExpired = true;
             break;
         }
-        if (now - lastChange >= FTiming.SilenceTime)
+        if (now - lastChange >= silence)
             break;
-        const int wait =
-            int(std::min<qint64>(FTiming.SilenceTime - (now - lastChange), FTiming.BusyLimitTime - now));
+        const qint64 wait = std::min(silence - (now - lastChange), busyLimit - now);
         FPort->clearError();
-        const bool ready = FPort->waitForReadyRead(std::max(wait, 1));
+        const bool ready = FPort->waitForReadyRead(int((wait + 999) / 1000));
         const int count = GetInQueueCount();
         if (count > lastCount) {
             lastCount = count;
-            lastChange = clock.elapsed();
+            lastChange = clock.nsecsElapsed() / 1000;
             grew = true;
         } else if (!ready && isHangUp(FPort->error())) {
             FHungUp = true;
@@ -264,9 +266,11 @@ int TCommThread::WriteBytes(const std::uint8_t* buf, int n) {
 int TCommThread::ReadBytes(std::uint8_t* buf, int n) {
     // Read-interval and read-total time-outs as the serial driver would apply them: return once `n` bytes
     // came, the total time is up, or (after the first byte) the gap between bytes exceeds the interval.
+    // Times in microseconds, waits rounded up to whole milliseconds.
     QElapsedTimer clock;
     clock.start();
-    const qint64 total = qint64(FReadTotalMultiplier) * n + FReadTotalConstant;
+    const qint64 total = (qint64(FReadTotalMultiplier) * n + FReadTotalConstant) * 1000;
+    const qint64 interval = qint64(FReadIntervalTimeout) * 1000;
     int got = 0;
     qint64 lastByte = 0;
     int idleWakes = 0;
@@ -280,24 +284,25 @@ int TCommThread::ReadBytes(std::uint8_t* buf, int n) {
                 return -1;
             }
             got += int(r);
-            lastByte = clock.elapsed();
+            lastByte = clock.nsecsElapsed() / 1000;
             idleWakes = 0;
             continue;
         }
-        const qint64 now = clock.elapsed();
+        const qint64 now = clock.nsecsElapsed() / 1000;
         qint64 wait = total - now;
-        if (FReadIntervalTimeout > 0 && got > 0)
-            wait = std::min(wait, FReadIntervalTimeout - (now - lastByte));
+        if (interval > 0 && got > 0)
+            wait = std::min(wait, interval - (now - lastByte));
         if (wait <= 0)
             break;
+        const int waitMs = int((wait + 999) / 1000);
         FPort->clearError();
-        const bool ready = FPort->waitForReadyRead(int(wait));
+        const bool ready = FPort->waitForReadyRead(waitMs);
         if (ready && FPort->bytesAvailable() > 0)
             continue;
-        const qint64 waited = clock.elapsed() - now;
+        const qint64 waited = clock.nsecsElapsed() / 1000 - now;
         // A hung-up line wakes the wait at once, with an error or without any data: report the port as
         // gone rather than spin on it.
-        if (isHangUp(FPort->error()) || (ready && ++idleWakes >= 3) || (!ready && waited + 2 < wait)) {
+        if (isHangUp(FPort->error()) || (ready && ++idleWakes >= 3) || (!ready && waited + 2000 < wait)) {
             FHungUp = true;
             return -1;
         }

@@ -71,8 +71,9 @@ private Q_SLOTS:
         QTest::addColumn<int>("silence");
         QTest::addColumn<int>("gap");
         QTest::addColumn<int>("busy");
-        const int t[12][3] = {{32, 14, 2383}, {16, 7, 1192}, {8, 3, 596}, {4, 2, 298}, {3, 1, 199}, {2, 1, 149},
-                              {1, 0, 74},     {1, 0, 51},    {1, 0, 50},  {0, 0, 25}, {0, 0, 22},  {0, 0, 11}};
+        const int t[12][3] = {{32, 14, 2383}, {16, 7, 1192}, {8, 3, 596}, {4, 2, 298},
+                              {3, 1, 199},    {2, 1, 149},   {1, 0, 74},  {1, 0, 51},
+                              {1, 0, 50},     {0, 0, 25},    {0, 0, 22},  {0, 0, 11}};
         for (int i = 0; i < 12; ++i)
             QTest::addRow("%d", BaudRateToInt(i)) << i << t[i][0] << t[i][1] << t[i][2];
     }
@@ -121,8 +122,10 @@ private Q_SLOTS:
         QTest::newRow("group 8") << QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08", 8) << 8 << 8
                                  << u"02 01 04 03 06 05 08 07 "_qs;
         QTest::newRow("count below buffer") << QByteArray("\xAB\xCD\xEF", 3) << 2 << 1 << u"AB CD "_qs;
-        QTest::newRow("odd count in pairs") << QByteArray("\x0A\x0B\x0C\x0D", 4) << 3 << 2 << u"0B 0A 0D 0C "_qs;
-        QTest::newRow("last pair outside the buffer") << QByteArray("\x0A\x0B\x0C", 3) << 3 << 2 << u"0B 0A 0C "_qs;
+        QTest::newRow("odd count in pairs")
+            << QByteArray("\x0A\x0B\x0C\x0D", 4) << 3 << 2 << u"0B 0A 0D 0C "_qs;
+        QTest::newRow("last pair outside the buffer")
+            << QByteArray("\x0A\x0B\x0C", 3) << 3 << 2 << u"0B 0A 0C "_qs;
         QTest::newRow("zero") << QByteArray("\x01", 1) << 0 << 1 << QString();
         QTest::newRow("negative") << QByteArray("\x01", 1) << -1 << 1 << QString();
     }
@@ -131,7 +134,8 @@ private Q_SLOTS:
         QFETCH(int, count);
         QFETCH(int, group);
         QFETCH(QString, text);
-        const auto span = std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), size_t(bytes.size()));
+        const auto span =
+            std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), size_t(bytes.size()));
         QCOMPARE(HexLogText(span, count, group), text);
     }
 
@@ -149,7 +153,8 @@ private Q_SLOTS:
         // The time stamp of now, then ": ", then the text in Windows-1251, ended by CR LF.
         const QByteArray stamp = lines[0].left(23);
         QCOMPARE(stamp.mid(0, 10), LogTimeStamp(before).left(10).toLatin1());
-        QCOMPARE(lines[0].mid(23), QByteArray(": Connected to \xD1\xCE\xCC" "3 (9600)\r"));
+        QCOMPARE(lines[0].mid(23), QByteArray(": Connected to \xD1\xCE\xCC"
+                                              "3 (9600)\r"));
         QCOMPARE(lines[1].mid(23), QByteArray(": \xE2\xF2\xEE\xF0\xEE\xE9\r"));
     }
 
@@ -162,9 +167,7 @@ private Q_SLOTS:
         QCOMPARE(lineBodies(readAll(file)), (QList<QByteArray>{": 01 03 14 \r", ": \r"}));
     }
 
-    void unwritableLogIsSkipped() {
-        QVERIFY(!WriteLog(u"x"_qs, u"/nonexistent-dir/for/sure/x.log"_qs));
-    }
+    void unwritableLogIsSkipped() { QVERIFY(!WriteLog(u"x"_qs, u"/nonexistent-dir/for/sure/x.log"_qs)); }
 
     void loggingSwitch() {
         QTemporaryDir dir;
