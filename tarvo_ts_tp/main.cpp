@@ -1,3 +1,4 @@
+#include "QtMessageService.h"
 #include "TFormMain.h"
 
 #include <QApplication>
@@ -5,7 +6,20 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvo_TS_TP"));
-    TFormMain form;
-    form.show();
-    return QApplication::exec();
+    QApplication::setApplicationDisplayName(QStringLiteral("Tarvo-ТС-ТП"));
+    // The help file lies beside the program.
+    SetApplicationHelpFile(QCoreApplication::applicationDirPath() + QStringLiteral("/Tarvo_TS_TP.chm"));
+
+    TQtMessageService messages;
+    SetMessageService(&messages);
+    int rc = 0;
+    {
+        TFormMain form; // creates the about box and the NSX dialog after itself
+        messages.SetParentWidget(&form);
+        form.show();
+        rc = QApplication::exec();
+        messages.SetParentWidget(nullptr);
+    }
+    SetMessageService(nullptr);
+    return rc;
 }

@@ -1,11 +1,245 @@
+// Main window of Tarvo_TS_TP: the frame, the program states, the pickup and dispatch of every finished
+// query, and the search for and connection of transducers. The window never touches the port: it queues
+// queries on the link and reacts to their results by program state.
 #pragma once
 
-#include <QMainWindow>
+#include "ModbusComm.h"
+#include "ProgramState.h"
+#include "SearchPlan.h"
+#include "TarvoDevice.h"
 
-// Main window of the newer configurator.
+#include <QMainWindow>
+#include <array>
+#include <deque>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QRadioButton;
+class QSpinBox;
+class QTabWidget;
+class QTableWidget;
+class QTimer;
+class QToolButton;
+class QWidget;
+class TFormEnterCorrNSX;
+class TfrmAbout;
+
+// Sets the program's help file (its file name is "Tarvo_TS_TP.chm"); the help command is enabled once
+// it is set.
+void SetApplicationHelpFile(const QString& path);
+QString ApplicationHelpFile();
+
 class TFormMain : public QMainWindow {
     Q_OBJECT
 
 public:
     explicit TFormMain(QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    TPrgState PrgState() const { return FPrgState; }
+    // The only way the program state changes.
+    void SetPrgState(TPrgState s);
+
+    // The transducers listed in the grid (grid row i shows entry i - 1) and the one last identified.
+    int FoundDeviceCount() const { return int(FoundDevices.size()); }
+    const TTarvoDevice* FoundDevice(int i) const { return FoundDevices.at(std::size_t(i)).get(); }
+    const TTarvoDevice* CurrentDevice() const { return FCurrentDevice; }
+    bool SearchCancelled() const { return FSearchCancelled; }
+    int NoAnswerCount() const { return FNoAnswerCount; }
+    // The selected grid row, counted from 1 (row 0 is the header); 0 when none.
+    int SelectedGridRow() const;
+    void SelectGridRow(int row);
+
+    // A finished query taken back from the link: queued for the dispatcher, which handles results one
+    // at a time in the order they were taken back.
+    void DeliverResult(const TModbusCmdQuery& q);
+
+    // Commands (the actions call them).
+    void ActionFindExecute();
+    void ActionConnectExecute();
+    void ComboBoxComPortDropDown();
+    void ActionHelpContentsExecute();
+    void ActionAboutExecute();
+
+    TfrmAbout* AboutBox() const { return frmAbout; }
+    TFormEnterCorrNSX* EnterCorrNSXDialog() const { return FormEnterCorrNSX; }
+
+protected:
+    bool event(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    // Frame.
+    void CreateActions();
+    void CreateMenusAndToolBar();
+    QWidget* CreateConnectPage();
+    QWidget* CreateConfigPage();
+    QWidget* CreateCalibrPage();
+    QWidget* CreateDiagPage();
+    void CreateStatusBar();
+    void FormCreate();
+    void FormClose();
+
+    // States.
+    void ShowDevicePages();
+    void UpdateConnectButton(int row);
+    void ActionStartStopDiagnosticsUpdate();
+    void SetConnectLook(bool disconnect);
+    void SetSensorDataEnabled(bool on);
+    void SetWaitCursor();
+    void RestoreCursor();
+    void SetPanel(int i, const QString& text);
+    void ShowNotConnected();
+
+    // Link.
+    bool OpenCommLink(const QString& port, TBaudRate baud);
+    void CloseCommLink();
+    void QueueIdentification(std::uint8_t addr);
+    void QueueQuery(std::uint8_t addr, std::uint8_t fn, std::uint16_t start, std::uint16_t count,
+                    std::uint8_t calibrStep = 0, bool changeAddr = false);
+    void PickUp(const QueryDoneEvent& e);
+    void Dispatch();
+    void DispatchSuccess();
+    void DispatchError();
+
+    // Search and connection.
+    void SearchNextStep();
+    void SearchQueueIdentification();
+    void FinishSearchControls();
+    void StepFindProgress();
+    void ResetFindProgress();
+    void ClearFoundDevices();
+    void RefreshDevicesGrid();
+    void ClearDevicesGrid();
+    std::unique_ptr<TTarvoDevice> DeviceFromIdentification() const;
+    void OnSearchHit();
+    void OnInitIdentification();
+    void OnInitConfiguration();
+
+    // Pages (as far as connecting needs them).
+    void FillConfigControls();
+    void SelectSensorTypeByItemindex(int i);
+    void ComboBoxCurrentOutputRangeChange();
+    void CheckBoxAveragingTurnOnClick();
+    void ClearDiagIndicators();
+    void OnConfigRead();
+    void StopDiagnostics();
+
+public:
+    // Controls and actions, named as the program names them (tests find them by objectName too).
+    QAction* ActionFind = nullptr;
+    QAction* ActionConnect = nullptr;
+    QAction* ActionFileExit = nullptr;
+    QAction* ActionReadConfig = nullptr;
+    QAction* ActionWriteConfig = nullptr;
+    QAction* ActionReadDopData = nullptr;
+    QAction* ActionWriteDopData = nullptr;
+    QAction* ActionStartStopDiagnostics = nullptr;
+    QAction* ActionZeroCorrection = nullptr;
+    QAction* ActionResetZeroCorrection = nullptr;
+    QAction* ActionNSXCorrection = nullptr;
+    QAction* ActionResetNSXCorrection = nullptr;
+    QAction* ActionCalibr = nullptr;
+    QAction* ActionHelpContents = nullptr;
+    QAction* ActionAbout = nullptr;
+
+    QTabWidget* PageControl = nullptr;
+    QWidget* TabSheetConnect = nullptr;
+    QWidget* TabSheetDeviceConfig = nullptr;
+    QWidget* TabSheetCalibr = nullptr;
+    QWidget* TabSheetDiag = nullptr;
+    QLabel* StaticText1 = nullptr;
+    std::array<QLabel*, 4> StatusPanels{};
+
+    QGroupBox* GroupBoxSearch = nullptr;
+    QSpinBox* JvSpinEditSlaveID = nullptr;
+    QCheckBox* CheckBoxSearchAllAddresses = nullptr;
+    QComboBox* ComboBoxComPort = nullptr;
+    QCheckBox* CheckBoxSearchAllPorts = nullptr;
+    QCheckBox* CheckBoxOnlyUSBdevices = nullptr;
+    QWidget* PanelBaudrate = nullptr;
+    QComboBox* ComboBoxBaudRates = nullptr;
+    QCheckBox* CheckBoxSearchAllBaudRates = nullptr;
+    QProgressBar* ProgressBarFind = nullptr;
+    QToolButton* SpeedButtonFindAllDevices = nullptr;
+    QGroupBox* GroupBoxTarvoList = nullptr;
+    QTableWidget* StringGridDevices = nullptr;
+    QToolButton* SpeedButtonConnect = nullptr;
+    QGroupBox* GroupBoxTarvoDopData = nullptr;
+    QLineEdit* EditSensorName = nullptr;
+    QLineEdit* EditSensorNumber = nullptr;
+
+    QListWidget* CheckListBoxSensorType = nullptr;
+    QGroupBox* GroupBoxWireScheme = nullptr;
+    QRadioButton* RadioButton3WiredScheme = nullptr;
+    QRadioButton* RadioButton4WiredScheme = nullptr;
+    QGroupBox* GroupBoxTempRange = nullptr;
+    QSpinBox* JvSpinEditTopTBound = nullptr;
+    QSpinBox* JvSpinEditBottomTBound = nullptr;
+    QLabel* LabelMaxTemp = nullptr;
+    QLabel* LabelMinTemp = nullptr;
+    QGroupBox* GroupBoxCurrentOutputParams = nullptr;
+    QRadioButton* RadioButtonDirectCurrentOutput = nullptr;
+    QRadioButton* RadioButtonInvertedCurrentOutput = nullptr;
+    QComboBox* ComboBoxCurrentOutputRange = nullptr;
+    QGroupBox* GroupBoxAlarmCurrent = nullptr;
+    std::array<QRadioButton*, 5> AlarmButtons{}; // alarm codes 1..5
+    QGroupBox* GroupBoxAveraging = nullptr;
+    QCheckBox* CheckBoxAveragingTurnOn = nullptr;
+    QSpinBox* JvSpinEditAveragingTime = nullptr;
+    QGroupBox* GroupBoxConfSlaveID = nullptr;
+    QSpinBox* JvSpinEditConfSlaveID = nullptr;
+    QGroupBox* GroupBoxConfBaudRate = nullptr;
+    QComboBox* ComboBoxConfBaudrate = nullptr;
+
+    QLabel* LabelCalibrMessage = nullptr;
+    QToolButton* SpeedButtonStartCalibr = nullptr;
+    QToolButton* SpeedButtonCancelCalibr = nullptr;
+    QWidget* PanelCalibrMeasuredCurrentValue = nullptr;
+    QSpinBox* JvSpinEditCalibrLead = nullptr;
+
+    QLabel* IndicatorT = nullptr;
+    QLabel* IndicatorRU = nullptr;
+    QLabel* IndicatorRline = nullptr;
+    QLabel* IndicatorTkor = nullptr;
+    QLabel* IndicatorCalibrDate = nullptr;
+    QLineEdit* EditCalibrNum = nullptr;
+    QLabel* LabelSelfDiag = nullptr;
+    QToolButton* SpeedButtonStartDiagPolling = nullptr;
+    QGroupBox* GroupBoxZeroCorrection = nullptr;
+    QGroupBox* GroupBoxNSXCorrection = nullptr;
+    QTimer* TimerDiagPoll = nullptr;
+
+private:
+    TPrgState FPrgState = PSNoDevice;
+    TModbusCmdQuery ReceivedQuery;
+    // Results taken back and not yet dispatched, oldest first.
+    std::deque<TModbusCmdQuery> FReceived;
+    std::vector<std::unique_ptr<TTarvoDevice>> FoundDevices;
+    // The record of the transducer being connected until it enters FoundDevices.
+    std::unique_ptr<TTarvoDevice> FConnectingDevice;
+    TTarvoDevice* FCurrentDevice = nullptr;
+    std::array<std::uint8_t, TModbusCmdQuery::BufferSize> QueryData{};
+    int FNoAnswerCount = 0;
+    bool FSearchCancelled = false;
+    bool FWaitCursor = false;
+
+    TSearchCursor FSearch;
+    QString SearchComPort;
+    TBaudRate SearchBaudRate = CBR_9600;
+    // The port list the search runs over, as it was when the search started.
+    QStringList FSearchPorts;
+
+    TfrmAbout* frmAbout = nullptr;
+    TFormEnterCorrNSX* FormEnterCorrNSX = nullptr;
 };
