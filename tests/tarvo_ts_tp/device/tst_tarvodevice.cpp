@@ -70,6 +70,7 @@ private Q_SLOTS:
     void configEncode_data();
     void configEncode();
     void recordConfigBlock();
+    void shortRepliesStayInside();
 
     void baudCodes_data();
     void baudCodes();
@@ -437,6 +438,24 @@ void TestTarvoDevice::recordConfigBlock() {
     QCOMPARE(toArray(out), hex("0008 0004 FF9C 0320 0001 0003 000C 002A 0006 0002"));
     d.Baudrate = CBR_115200; // not a rate of the transducer: 9600
     QCOMPARE(d.ConfigBlock().BaudCode, 4);
+}
+
+void TestTarvoDevice::shortRepliesStayInside() {
+    // Every length a reply may bring: the decoders read only what arrived (the sanitizer builds catch a
+    // read past it) and say whether the block was whole; missing bytes count as zero.
+    for (int n = 0; n <= 70; ++n) {
+        const std::vector<std::uint8_t> data(std::size_t(n), 0xFF);
+        TTarvoDevice d;
+        TDiagData diag;
+        TConfigBlock config;
+        QCOMPARE(d.DecodeSlaveId(data), n >= 66);
+        if (n <= 62 || n >= 66)
+            QCOMPARE(d.StoredSensorNumber, n >= 66 ? 0xFFFFFFFFu : 0u);
+        QCOMPARE(d.DecodeSensorData(data), n >= 32);
+        QCOMPARE(DecodeDiagData(data, diag), n >= 24);
+        QCOMPARE(DecodeConfigBlock(data, config), n >= 20);
+        QCOMPARE(config.OutSignalRange, n >= 20 ? 0xFF : 0);
+    }
 }
 
 void TestTarvoDevice::baudCodes_data() {
