@@ -67,6 +67,8 @@ private Q_SLOTS:
     void cells();
     void elementCorners_data();
     void elementCorners();
+    void cellLayout_data();
+    void cellLayout();
     void placingAndRotation_data();
     void placingAndRotation();
     void controlSizeFollowsAngle_data();
@@ -268,6 +270,39 @@ void TestLcdIndicator::elementCorners() {
     const QList<QPolygon> elements = L::CellElementPolygons(kind, w, h, style, hovered);
     QCOMPARE(elements.size(), kind == L::ik5x7matrix ? 35 : kind == L::ik9segment ? 10 : 8);
     QCOMPARE(elements.at(element), corners);
+}
+
+void TestLcdIndicator::cellLayout_data() {
+    QTest::addColumn<int>("gap");
+    QTest::addColumn<bool>("bevels");
+    QTest::addColumn<int>("border");
+    QTest::addColumn<QSize>("cell");
+    // Display 172 x 36, ten cells; both bevels 2 wide.
+    QTest::newRow("defaults") << 2 << true << 6 << QSize(16, 24);
+    QTest::newRow("no bevels") << 2 << false << 2 << QSize(16, 32);
+    QTest::newRow("height used up: whole height") << 20 << true << 24 << QSize(12, 36);
+    QTest::newRow("width used up: whole width") << 90 << true << 94 << QSize(17, 36);
+    QTest::newRow("negative gap: no wider than the display allows") << -20 << true << -16 << QSize(17, 68);
+}
+
+void TestLcdIndicator::cellLayout() {
+    QFETCH(int, gap);
+    QFETCH(bool, bevels);
+    QFETCH(int, border);
+    QFETCH(QSize, cell);
+    L ind;
+    ind.setIndicatorGap(gap);
+    if (!bevels) {
+        ind.setOuterBevel(L::bkNone);
+        ind.setInnerBevel(L::bkNone);
+    }
+    const QList<QPolygon> unlit = L::SplitPolyPoly(ind.GrayPOlyPoly(), ind.grayVertex());
+    const QList<QPolygon> elements =
+        L::CellElementPolygons(L::ik7segment, cell.width(), cell.height(), L::isNormal, false);
+    QCOMPARE(unlit.size(), 80);
+    for (const int i : {0, 9})
+        for (int e = 0; e < 8; ++e)
+            QCOMPARE(unlit.at(i * 8 + e), elements.at(e).translated(border + i * cell.width(), border));
 }
 
 void TestLcdIndicator::placingAndRotation_data() {
@@ -565,6 +600,8 @@ void TestLcdIndicator::transparentModes() {
     const QPoint unlit = centre(L::SplitPolyPoly(ind->GrayPOlyPoly(), ind->grayVertex()).at(0)) + at;
     QCOMPARE(rgbAt(shot, lit), rgb(0x363636));
     QCOMPARE(rgbAt(shot, QPoint(100, 0) + at), rgb(0xFDFDFD)); // bevels always stay
+    QCOMPARE(rgbAt(shot, QPoint(0, 40) + at), rgb(0xFDFDFD));
+    QCOMPARE(rgbAt(shot, QPoint(199, 40) + at), rgb(0xBDBDBD));
     QCOMPARE(rgbAt(shot, QPoint(100, 9) + at), backgroundShown ? rgb(0xDDDDDD) : host);
     QCOMPARE(rgbAt(shot, unlit), unlitShown ? rgb(0xD3D3D3) : host);
 }
