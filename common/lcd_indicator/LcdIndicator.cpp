@@ -180,14 +180,26 @@ QImage ShadedImage(const QImage& src, int delta) {
     return img;
 }
 
+// The union of polygons, each filled by the odd-even rule. Merged pairwise, so that the work grows with
+// n log n rather than n squared.
 QRegion PolyRegion(const QList<QPoint>& points, const QList<int>& counts) {
-    QRegion rgn;
+    QList<QRegion> parts;
+    parts.reserve(counts.size());
     qsizetype at = 0;
     for (const int n : counts) {
-        rgn += QRegion(QPolygon(points.mid(at, n)), Qt::OddEvenFill);
+        parts.append(QRegion(QPolygon(points.mid(at, n)), Qt::OddEvenFill));
         at += n;
     }
-    return rgn;
+    while (parts.size() > 1) {
+        QList<QRegion> merged;
+        merged.reserve((parts.size() + 1) / 2);
+        for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+            merged.append(parts[i].united(parts[i + 1]));
+        if (parts.size() % 2)
+            merged.append(parts.last());
+        parts.swap(merged);
+    }
+    return parts.isEmpty() ? QRegion() : parts.first();
 }
 
 // Draws a material over the whole image, stretched or tiled from the top-left corner.
