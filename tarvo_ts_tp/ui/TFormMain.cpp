@@ -223,6 +223,8 @@ void TFormMain::CreateActions() {
     connect(ActionFileExit, &QAction::triggered, this, &QWidget::close);
     connect(ActionHelpContents, &QAction::triggered, this, &TFormMain::ActionHelpContentsExecute);
     connect(ActionAbout, &QAction::triggered, this, &TFormMain::ActionAboutExecute);
+    connect(ActionReadConfig, &QAction::triggered, this, &TFormMain::ActionReadConfigExecute);
+    connect(ActionReadDopData, &QAction::triggered, this, &TFormMain::ActionReadDopDataExecute);
     ActionHelpContents->setEnabled(!ApplicationHelpFile().isEmpty());
 }
 
@@ -905,8 +907,10 @@ void TFormMain::DispatchSuccess() {
     case TSuccessRoute::ConfigRead:
         OnConfigRead();
         break;
-    case TSuccessRoute::ConfigWritten:
     case TSuccessRoute::SensorDataRead:
+        OnSensorDataRead();
+        break;
+    case TSuccessRoute::ConfigWritten:
     case TSuccessRoute::DiagValues:
     case TSuccessRoute::ZeroCorrection:
     case TSuccessRoute::NsxCorrection:
@@ -1302,6 +1306,32 @@ void TFormMain::OnConfigRead() {
     DecodeConfigBlock(std::span<const std::uint8_t>(ReceivedQuery.Buffer.data(), std::size_t(n)), block);
     FCurrentDevice->ApplyConfig(block);
     FillConfigControls();
+}
+
+void TFormMain::ActionReadConfigExecute() {
+    if (!FCurrentDevice)
+        return;
+    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnReadHoldingRegisters, tarvo::ConfigStart,
+               tarvo::ConfigRegs);
+    SetWaitCursor();
+}
+
+void TFormMain::ActionReadDopDataExecute() {
+    if (!FCurrentDevice)
+        return;
+    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnReadHoldingRegisters, tarvo::SensorDataStart,
+               tarvo::SensorDataRegs);
+    SetWaitCursor();
+}
+
+void TFormMain::OnSensorDataRead() {
+    if (!FCurrentDevice)
+        return;
+    const int n = qBound(0, int(ReceivedQuery.RegCount), TModbusCmdQuery::BufferSize);
+    FCurrentDevice->DecodeSensorData(
+        std::span<const std::uint8_t>(ReceivedQuery.Buffer.data(), std::size_t(n)));
+    EditSensorName->setText(FCurrentDevice->StoredSensorName());
+    EditSensorNumber->setText(QString::number(FCurrentDevice->StoredSensorNumber));
 }
 
 void TFormMain::SelectSensorTypeByItemindex(int i) {

@@ -67,6 +67,8 @@ public:
     void ActionFindExecute();
     void ActionConnectExecute();
     void ComboBoxComPortDropDown();
+    void ActionReadConfigExecute();
+    void ActionReadDopDataExecute();
     void ActionHelpContentsExecute();
     void ActionAboutExecute();
 
@@ -133,6 +135,7 @@ private:
     void CheckBoxAveragingTurnOnClick();
     void ClearDiagIndicators();
     void OnConfigRead();
+    void OnSensorDataRead();
     void StopDiagnostics();
 
 public:
