@@ -579,6 +579,8 @@ void TLcdIndicator::PaintImage() {
     }
     if (FCanvasBitmap.size() != sz)
         FCanvasBitmap = QImage(sz, QImage::Format_RGB32);
+    if (FCanvasBitmap.isNull()) // too big to allocate: draw nothing rather than fail
+        return;
     const QRect all(QPoint(0, 0), sz);
     const bool transparent = FTransparentMode != tmNone;
     const bool backMaterial = !FBackMaterial.isNull();
