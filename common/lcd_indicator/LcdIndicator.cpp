@@ -538,6 +538,7 @@ void TLcdIndicator::BuildPolygons() {
 }
 
 void TLcdIndicator::SetControlSize() {
+    updateGeometry(); // a host layout must learn the new size hint, or it would size the display back
     resize(ControlSizeForDisplay());
     UpdateWindowRegion();
 }

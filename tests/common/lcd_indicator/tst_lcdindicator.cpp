@@ -1,6 +1,7 @@
 #include "LcdIndicator.h"
 
 #include <QEnterEvent>
+#include <QHBoxLayout>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -75,6 +76,7 @@ private Q_SLOTS:
     void controlSizeFollowsAngle();
     void hostResize_data();
     void hostResize();
+    void keepsItsSizeInALayout();
     void slantedOutline();
     void nonPositiveValuesIgnored_data();
     void nonPositiveValuesIgnored();
@@ -378,6 +380,27 @@ void TestLcdIndicator::hostResize() {
     QTRY_COMPARE(ind->size(), control);
     QCOMPARE(QSize(ind->IndicatorWidth(), ind->IndicatorHeight()), display);
     QCOMPARE(ind->CanvasBitmap().size(), control);
+}
+
+// A host layout follows the display size instead of forcing the old one back.
+void TestLcdIndicator::keepsItsSizeInALayout() {
+    QWidget host;
+    auto* layout = new QHBoxLayout(&host);
+    auto* ind = new L;
+    layout->addWidget(ind);
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    ind->setIndicatorWidth(209);
+    ind->setIndicatorHeight(49);
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(ind->size(), QSize(209, 49));
+    ind->setIndicatorAngle(900);
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(ind->size(), QSize(49, 209));
+    host.resize(600, 400);
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(QSize(ind->IndicatorWidth(), ind->IndicatorHeight()), QSize(209, 49));
+    QCOMPARE(ind->size(), QSize(49, 209));
 }
 
 void TestLcdIndicator::slantedOutline() {
