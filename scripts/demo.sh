@@ -11,13 +11,21 @@ build="${TARVO_BUILD_DIR:-$root/build}"
 sim="$build/sim/tarvo-sim"
 if [ -x "$sim" ]; then
     dir="$(mktemp -d /tmp/tarvo-demo.XXXXXX)"
-    "$sim" --link-dir "$dir" >"$dir/sim.log" 2>&1 &
+    # TARVO_SIM_CONFIG names a bus file to use instead of the default bus.
+    "$sim" --link-dir "$dir" --control "$dir/control" ${TARVO_SIM_CONFIG:+--config "$TARVO_SIM_CONFIG"} \
+        >"$dir/sim.log" 2>&1 &
     simpid=$!
     trap 'kill $simpid 2>/dev/null; wait $simpid 2>/dev/null; rm -rf "$dir"' EXIT
-    for _ in $(seq 100); do grep -q '^ready' "$dir/sim.log" 2>/dev/null && break; sleep 0.05; done
+    # "started" follows the ready lines of all buses.
+    for _ in $(seq 200); do
+        grep -q '^started' "$dir/sim.log" 2>/dev/null && break
+        kill -0 $simpid 2>/dev/null || { cat "$dir/sim.log" >&2; exit 1; }
+        sleep 0.05
+    done
     ports=$(grep '^ready' "$dir/sim.log" | awk '{print $3}' | paste -sd: -)
     export TARVO_EXTRA_PORTS="$ports${TARVO_EXTRA_PORTS:+:$TARVO_EXTRA_PORTS}"
     echo "Simulator ports: $TARVO_EXTRA_PORTS"
+    echo "Simulator control: $sim --control $dir/control --send help"
 fi
 
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
