@@ -70,6 +70,14 @@ QString Quote(const QString& s) {
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
+// NaN and infinities are no measured values.
+double FiniteDouble(const QString& v, bool* ok) {
+    const double d = v.trimmed().toDouble(ok);
+    if (*ok && !std::isfinite(d))
+        *ok = false;
+    return d;
+}
+
 std::optional<int> ParseInt(const QString& v) {
     bool ok = false;
     const qlonglong n = v.trimmed().toLongLong(&ok, 0);
@@ -310,7 +318,7 @@ void Transducer::addCommonProps() {
                      return QString();
                  }
                  bool ok = false;
-                 const double d = v.toDouble(&ok);
+                 const double d = FiniteDouble(v, &ok);
                  if (!ok || d < -300 || d > 2000)
                      return QStringLiteral("temp must be °C from -300 to 2000 or none, not '%1'").arg(v);
                  // The value set is what the transducer measures from now on, corrections included.
@@ -321,7 +329,7 @@ void Transducer::addCommonProps() {
     props_[QStringLiteral("drift")] = Prop{[this](double) { return QString::number(drift); },
                                            [this](const QString& v) {
                                                bool ok = false;
-                                               const double d = v.toDouble(&ok);
+                                               const double d = FiniteDouble(v, &ok);
                                                if (!ok || d < 0 || d > 100)
                                                    return QStringLiteral("drift must be °C from 0 to 100, "
                                                                          "not '%1'")
@@ -426,7 +434,7 @@ NewerTransducer::NewerTransducer(int type) {
     props_[QStringLiteral("body")] = Prop{[this](double) { return QString::number(bodyTemperature, 'f', 2); },
                                           [this](const QString& v) {
                                               bool ok = false;
-                                              const double d = v.toDouble(&ok);
+                                              const double d = FiniteDouble(v, &ok);
                                               if (!ok || d < -100 || d > 200)
                                                   return QStringLiteral("body must be °C from -100 to 200, "
                                                                         "not '%1'")
@@ -782,7 +790,7 @@ OlderTransducer::OlderTransducer(int type) {
                 return QString();
             }
             bool ok = false;
-            const double d = v.toDouble(&ok);
+            const double d = FiniteDouble(v, &ok);
             if (!ok || d < 0 || d > 655.35)
                 return QStringLiteral("resistance must be ohm from 0 to 655.35 or auto, not '%1'").arg(v);
             resistanceOverride = int(std::lround(d * 100));

@@ -110,6 +110,13 @@ std::optional<Model> LoadModel(const QByteArray& json, QString* error) {
                 bus.link.startsWith(QLatin1Char('.')))
                 return fail(where + QStringLiteral(": \"link\" must be a plain file name"));
         }
+        if (bo.contains(QLatin1String("pace"))) {
+            if (!bo.value(QLatin1String("pace")).isBool())
+                return fail(where + QStringLiteral(": \"pace\" must be true or false"));
+            bus.pace = bo.value(QLatin1String("pace")).toBool();
+        }
+        if (bo.contains(QLatin1String("transducers")) && !bo.value(QLatin1String("transducers")).isArray())
+            return fail(where + QStringLiteral(": \"transducers\" must be an array"));
         const QJsonArray ts = bo.value(QLatin1String("transducers")).toArray();
         for (int ti = 0; ti < ts.size(); ++ti) {
             const QString twhere = where + QStringLiteral(", transducer %1").arg(ti);
@@ -160,6 +167,8 @@ QByteArray SaveModel(const Model& model) {
         bo.insert(QLatin1String("rate"), bus.rate);
         if (!bus.link.isEmpty())
             bo.insert(QLatin1String("link"), bus.link);
+        if (!bus.pace)
+            bo.insert(QLatin1String("pace"), false);
         QJsonArray ts;
         for (const auto& t : bus.transducers) {
             QJsonObject to;

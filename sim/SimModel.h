@@ -14,6 +14,7 @@ namespace sim {
 struct BusModel {
     int rate = 19200; // line rate the pty starts with (the program sets its own when it opens the port)
     QString link;     // name of the symlink in the link folder; "bus<index>" when empty
+    bool pace = true; // replies paced at the character time; false: each reply (or piece) in one write
     std::vector<std::unique_ptr<Transducer>> transducers;
 
     // Transducers at this address (several when two share it, as on a real wrongly configured bus).

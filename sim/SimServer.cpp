@@ -99,7 +99,8 @@ const char* const HelpText =
     "commands: list | state B:A | get B:A KEY | set B:A KEY VALUE | "
     "fault B:A silent|badcrc|wrongstep|adc on|off | fault B:A otheraddr N|off | fault B:A truncate N|off | "
     "fault B:A slow BYTES MS|off | fault B:A exception CODE | fault B:A clear | faults B:A | "
-    "chatter B on|off | hangup B | replug B | line B | rx B | rxclear B | now | save [FILE] | quit";
+    "chatter B on|off | pace B on|off | hangup B | replug B | line B | rx B | rxclear B | now | save [FILE] "
+    "| quit";
 
 } // namespace
 
@@ -333,7 +334,7 @@ void Server::finishFrame(int index) {
         const auto reply = t->handle(frame, nowSec);
         if (!reply)
             continue;
-        const std::int64_t ch = CharUsec(reply->rate);
+        const std::int64_t ch = model_.buses[std::size_t(index)].pace ? CharUsec(reply->rate) : 0;
         std::int64_t due = start + std::int64_t(reply->latencyMs) * 1000;
         for (std::size_t i = 0; i < reply->bytes.size(); ++i) {
             if (reply->pieceSize > 0 && i > 0 && i % std::size_t(reply->pieceSize) == 0)
@@ -677,9 +678,10 @@ QString Server::execute(const QString& rawLine) {
                                     "wrongstep adc clear)")
                          .arg(name));
     }
-    if (cmd == QLatin1String("chatter") || cmd == QLatin1String("hangup") || cmd == QLatin1String("replug") ||
-        cmd == QLatin1String("line") || cmd == QLatin1String("rx") || cmd == QLatin1String("rxclear")) {
-        if (!needArgs(1, "chatter|hangup|replug|line|rx|rxclear BUS ..."))
+    if (cmd == QLatin1String("chatter") || cmd == QLatin1String("pace") || cmd == QLatin1String("hangup") ||
+        cmd == QLatin1String("replug") || cmd == QLatin1String("line") || cmd == QLatin1String("rx") ||
+        cmd == QLatin1String("rxclear")) {
+        if (!needArgs(1, "chatter|pace|hangup|replug|line|rx|rxclear BUS ..."))
             return error(err);
         const int b = busIndex(w[1], &err);
         if (b < 0)
@@ -691,6 +693,13 @@ QString Server::execute(const QString& rawLine) {
                 return error(QStringLiteral("chatter takes on or off, not '%1'").arg(arg));
             bus.chatter = arg == QLatin1String("on");
             bus.nextChatter = MonotonicUsec();
+            return QStringLiteral("ok");
+        }
+        if (cmd == QLatin1String("pace")) {
+            const QString arg = w.size() > 2 ? w[2] : QString();
+            if (arg != QLatin1String("on") && arg != QLatin1String("off"))
+                return error(QStringLiteral("pace takes on or off, not '%1'").arg(arg));
+            model_.buses[std::size_t(b)].pace = arg == QLatin1String("on");
             return QStringLiteral("ok");
         }
         if (cmd == QLatin1String("hangup")) {

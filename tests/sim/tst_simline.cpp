@@ -170,8 +170,18 @@ private Q_SLOTS:
         const qint64 span = last - first;
         QVERIFY2(span >= 38000 && span < 90000, qPrintable(QString::number(span)));
 
+        // Unpaced, the whole reply comes in one write.
+        QCOMPARE(sim->command(QStringLiteral("pace 0 off")), QStringLiteral("ok"));
+        port.clear();
+        port.write(Identify1);
+        port.waitForBytesWritten(100);
+        QCOMPARE(ReadUpTo(port, 1, 1000).size(), 1);
+        const qint64 burstStart = NowUsec();
+        QCOMPARE(ReadUpTo(port, 70, 1000).size(), 70);
+        QVERIFY2(NowUsec() - burstStart < 15000, qPrintable(QString::number(NowUsec() - burstStart)));
+
         const auto rx = sim->received(0);
-        QCOMPARE(rx.size(), 4);
+        QCOMPARE(rx.size(), 8);
         QCOMPARE(rx[0].byte, quint8(0x01));
         QCOMPARE(rx[3].byte, quint8(0x2C));
         QCOMPARE(rx[0].chunk, rx[3].chunk); // one write, one chunk
@@ -330,6 +340,8 @@ private Q_SLOTS:
             << QStringLiteral("set 0:1 colour red") << QStringLiteral("error unknown value 'colour'");
         QTest::newRow("value out of range")
             << QStringLiteral("set 0:1 diag x") << QStringLiteral("error diag must be");
+        QTest::newRow("not a number")
+            << QStringLiteral("set 0:1 temp nan") << QStringLiteral("error temp must be");
         QTest::newRow("read only") << QStringLiteral("set 0:1 type 113")
                                    << QStringLiteral("error 'type' is read only");
         QTest::newRow("unknown fault")
