@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QtGlobal>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -161,6 +162,8 @@ int SimFixture::stop() {
         }
         if (process_->exitStatus() == QProcess::NormalExit)
             code = process_->exitCode();
+        if (code != 0) // a crash or a sanitizer report belongs in the test's log
+            qWarning("tarvo-sim ended with %d: %s", code, process_->readAllStandardError().constData());
         process_.reset();
     }
     ports_.clear();
