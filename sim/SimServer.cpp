@@ -208,11 +208,6 @@ bool Server::start(QString* error) {
     sigaddset(&block, SIGHUP);
     ::sigprocmask(SIG_BLOCK, &block, nullptr);
 
-    buses_.resize(model_.buses.size());
-    for (int i = 0; i < int(buses_.size()); ++i)
-        if (!openBus(i, error))
-            return false;
-
     if (options_.controlPath != QLatin1String("-")) {
         controlPath_ = options_.controlPath.isEmpty()
                            ? QDir(options_.linkDir).absoluteFilePath(QStringLiteral("control"))
@@ -227,18 +222,41 @@ bool Server::start(QString* error) {
         }
         std::memcpy(addr.sun_path, path.constData(), std::size_t(path.size()));
         struct stat st {};
-        if (::lstat(path.constData(), &st) == 0 && S_ISSOCK(st.st_mode))
+        if (::lstat(path.constData(), &st) == 0 && S_ISSOCK(st.st_mode)) {
+            // A socket that still answers belongs to a running simulator: do not take its links away.
+            const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            const bool alive =
+                probe >= 0 && ::connect(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+            if (probe >= 0)
+                ::close(probe);
+            if (alive) {
+                if (error)
+                    *error = QStringLiteral("another simulator is running with the control socket %1")
+                                 .arg(controlPath_);
+                return false;
+            }
             ::unlink(path.constData());
+        }
         listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
             ::listen(listenFd_, 8) != 0) {
             if (error)
                 *error = QStringLiteral("control socket %1: %2")
                              .arg(controlPath_, QString::fromLocal8Bit(std::strerror(errno)));
+            if (listenFd_ >= 0)
+                ::close(listenFd_);
+            listenFd_ = -1; // the path is not ours: leave it alone
             return false;
         }
-        std::printf("control %s\n", path.constData());
     }
+
+    buses_.resize(model_.buses.size());
+    for (int i = 0; i < int(buses_.size()); ++i)
+        if (!openBus(i, error))
+            return false;
+
+    if (listenFd_ >= 0)
+        std::printf("control %s\n", QFile::encodeName(controlPath_).constData());
     std::printf("started %d\n", int(buses_.size()));
     std::fflush(stdout);
     return true;
