@@ -10,6 +10,10 @@
 #include <QSerialPort>
 #include <algorithm>
 
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#endif
+
 namespace {
 
 constexpr int BitRates[BaudRateCount] = {1200,  2400,  4800,  9600,   14400,  19200,
@@ -203,7 +207,14 @@ bool TCommThread::Purge() {
 int TCommThread::GetInQueueCount() {
     if (!FPort)
         return -1;
-    return int(FPort->bytesAvailable());
+    // What the port object holds plus what still waits in the driver.
+    qint64 count = FPort->bytesAvailable();
+#ifdef Q_OS_UNIX
+    int pending = 0;
+    if (::ioctl(int(FPort->handle()), FIONREAD, &pending) == 0)
+        count += pending;
+#endif
+    return int(count);
 }
 
 bool TCommThread::WaitQuietLine() {
