@@ -30,6 +30,8 @@ bool SimFixture::start(QString* error) {
         stop();
         return false;
     };
+    if (process_ && process_->state() == QProcess::Running)
+        return true; // already started
     if (!dir_.isValid())
         return fail(QStringLiteral("no temporary folder: ") + dir_.errorString());
     QStringList args{QStringLiteral("--link-dir"), dir_.path(), QStringLiteral("--control"),
@@ -51,18 +53,19 @@ bool SimFixture::start(QString* error) {
         return fail(QStringLiteral("cannot start %1: %2")
                         .arg(QStringLiteral(TARVO_SIM_EXECUTABLE), process_->errorString()));
     QDeadlineTimer deadline(10000);
-    QByteArray out;
-    for (;;) {
-        while (process_->canReadLine()) {
+    bool started = false;
+    while (!started) {
+        while (!started && process_->canReadLine()) {
             const QByteArray line = process_->readLine().trimmed();
             if (line.startsWith("ready ")) {
                 const QList<QByteArray> w = line.split(' ');
                 if (w.size() >= 3)
                     ports_.append(QFile::decodeName(w.mid(2).join(' ')));
-            } else if (line.startsWith("started")) {
-                goto started;
             }
+            started = line.startsWith("started");
         }
+        if (started)
+            break;
         if (process_->state() != QProcess::Running)
             return fail(QStringLiteral("tarvo-sim stopped: ") +
                         QString::fromLocal8Bit(process_->readAllStandardError()));
@@ -70,7 +73,6 @@ bool SimFixture::start(QString* error) {
             return fail(QStringLiteral("tarvo-sim did not get ready"));
         process_->waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
     }
-started : {
     const QByteArray path = QFile::encodeName(dir_.filePath(QStringLiteral("control")));
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
@@ -80,7 +82,6 @@ started : {
     if (socket_ < 0 || ::connect(socket_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
         return fail(QStringLiteral("cannot connect to the control socket: ") +
                     QString::fromLocal8Bit(std::strerror(errno)));
-}
     return true;
 }
 
