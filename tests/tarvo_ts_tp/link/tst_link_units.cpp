@@ -26,6 +26,21 @@ public:
     }
 };
 
+class Receiver : public QObject {
+public:
+    QList<TModbusCmdQuery> results;
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() != QueryDoneEvent::EventType)
+            return QObject::event(e);
+        TModbusCmdQuery q;
+        if (TakeFinishedQuery(*static_cast<QueryDoneEvent*>(e), q))
+            results.append(q);
+        return true;
+    }
+};
+
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -281,6 +296,30 @@ private Q_SLOTS:
         QCOMPARE(CommThreadPortName(), QString());
         // No thread is left behind: queuing is refused.
         QVERIFY(!SendModbusQuery(1, 3, 0x31, 10, nullptr, 0, false));
+    }
+
+    // A port that fails to open for another reason than missing or busy: the link starts unconnected,
+    // shows nothing and answers every query with "Порт не подключен". Logging into a folder that cannot
+    // be written stops nothing.
+    void notASerialPort() {
+        LoggingEnabled = true;
+        SetLogDirectory(u"/nonexistent-dir/for/sure"_qs);
+        RecordingService service;
+        SetMessageService(&service);
+        Receiver form;
+        QString err = u"stale"_qs;
+        QVERIFY(CreateCommThread(&form, u"/dev/null"_qs, CBR_19200, err));
+        SetMessageService(nullptr);
+        QCOMPARE(err, QString());
+        QVERIFY(service.boxes.isEmpty());
+        QVERIFY(!CommThreadConnected());
+        QVERIFY(SendModbusQuery(1, 3, 0x31, 10, nullptr, 0, false));
+        QTRY_COMPARE(form.results.size(), 1);
+        QCOMPARE(form.results[0].ErrorString, u"Порт не подключен"_qs);
+        QCOMPARE(form.results[0].FuncCode, 3);
+        QVERIFY(DestroyCommThread());
+        LoggingEnabled = false;
+        SetLogDirectory({});
     }
 
     void stalePickupIsHarmless() {
