@@ -2,6 +2,7 @@
 
 #include "GroupBoxes.h"
 #include "IconTable.h"
+#include "LcdIndicator.h"
 #include "Logging.h"
 #include "MessageService.h"
 #include "ModbusRtu.h"
@@ -89,18 +90,12 @@ QGroupBox* Box(const char* name, const QString& caption, QWidget* parent) {
     return Named(new QGroupBox(caption, parent), name);
 }
 
-QLabel* Indicator(const char* name, QWidget* parent) {
-    auto* l = Named(new QLabel(parent), name);
-    l->setFrameShape(QFrame::Panel);
-    l->setFrameShadow(QFrame::Sunken);
-    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    l->setMinimumSize(150, 34);
-    QFont f = l->font();
-    f.setPointSize(16);
-    f.setBold(true);
-    l->setFont(f);
-    l->setStyleSheet(QStringLiteral("QLabel { background: #10231a; color: #5cf08a; padding: 2px 6px; }"));
-    return l;
+TLcdIndicator* Indicator(const char* name, int signs, QWidget* parent) {
+    auto* ind = Named(new TLcdIndicator(parent), name);
+    ind->setColorScheme(TLcdIndicator::csBlack);
+    ind->setSignNumber(signs);
+    ind->setIndicatorKind(TLcdIndicator::ik7segment);
+    return ind;
 }
 
 QToolButton* ActionButton(QAction* action, const char* name, QWidget* parent) {
@@ -544,12 +539,12 @@ QWidget* TFormMain::CreateDiagPage() {
     auto* page = Named(new QWidget, "TabSheetDiag");
     page->setProperty("helpContext", kHelpDiag);
 
-    IndicatorT = Indicator("IndicatorT", page);
-    IndicatorRU = Indicator("IndicatorRU", page);
-    IndicatorRline = Indicator("IndicatorRline", page);
-    IndicatorTkor = Indicator("IndicatorTkor", page);
+    IndicatorT = Indicator("IndicatorT", 6, page);
+    IndicatorRU = Indicator("IndicatorRU", 6, page);
+    IndicatorRline = Indicator("IndicatorRline", 6, page);
+    IndicatorTkor = Indicator("IndicatorTkor", 6, page);
     auto* values = new QGridLayout;
-    auto addRow = [&](int r, const char* label, const QString& text, QLabel* ind, const char* unitName,
+    auto addRow = [&](int r, const char* label, const QString& text, TLcdIndicator* ind, const char* unitName,
                       const QString& unit) {
         values->addWidget(Named(new QLabel(text, page), label), r, 0);
         values->addWidget(ind, r, 1);
@@ -568,7 +563,7 @@ QWidget* TFormMain::CreateDiagPage() {
     (new QVBoxLayout(selfDiag))->addWidget(LabelSelfDiag);
 
     auto* lastCalibr = Box("GroupBoxLastCalibr", QStringLiteral(" Последняя настройка "), page);
-    IndicatorCalibrDate = Indicator("IndicatorCalibrDate", lastCalibr);
+    IndicatorCalibrDate = Indicator("IndicatorCalibrDate", 8, lastCalibr);
     EditCalibrNum = Named(new QLineEdit(lastCalibr), "EditCalibrNum");
     EditCalibrNum->setReadOnly(true);
     auto* lc = new QGridLayout(lastCalibr);
@@ -773,7 +768,7 @@ void TFormMain::ActionStartStopDiagnosticsUpdate() {
         ActionStartStopDiagnostics->setToolTip(QStringLiteral("Запустить диагностику"));
         ActionStartStopDiagnostics->setStatusTip(QStringLiteral("Запустить диагностику"));
         SetActionImage(ActionStartStopDiagnostics, img::StartMeasure);
-        if (!IndicatorT->text().isEmpty())
+        if (!IndicatorT->Indicatorstring().isEmpty())
             ClearDiagIndicators();
     }
     SetGroupBoxesEnabled({GroupBoxZeroCorrection, GroupBoxNSXCorrection}, FPrgState == PSPolling);
@@ -1182,8 +1177,11 @@ void TFormMain::RefreshDevicesGrid() {
         const QString cells[4] = {d ? d->FixedName : QString(), d ? d->ComPortName : QString(),
                                   d ? QString::number(d->ModbusAddr) : QString(),
                                   d ? Bps(d->Baudrate) : QString()};
-        for (int c = 0; c < 4; ++c)
-            StringGridDevices->setItem(r, c, new QTableWidgetItem(cells[c]));
+        for (int c = 0; c < 4; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            item->setToolTip(cells[c]); // a device path is wider than its column
+            StringGridDevices->setItem(r, c, item);
+        }
     }
     if (StringGridDevices->currentRow() < 0)
         StringGridDevices->setCurrentCell(0, 0);
@@ -1453,8 +1451,8 @@ void TFormMain::FillConfigControls() {
 }
 
 void TFormMain::ClearDiagIndicators() {
-    for (QLabel* l : {IndicatorT, IndicatorRU, IndicatorRline, IndicatorTkor, IndicatorCalibrDate})
-        l->clear();
+    for (TLcdIndicator* ind : {IndicatorT, IndicatorRU, IndicatorRline, IndicatorTkor, IndicatorCalibrDate})
+        ind->setIndicatorstring(QString());
 }
 
 void TFormMain::StopDiagnostics() {

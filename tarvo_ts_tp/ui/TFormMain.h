@@ -31,6 +31,7 @@ class QTimer;
 class QToolButton;
 class QWidget;
 class TFormEnterCorrNSX;
+class TLcdIndicator;
 class TfrmAbout;
 
 // Sets the program's help file (its file name is "Tarvo_TS_TP.chm"); the help command is enabled once
@@ -211,11 +212,11 @@ public:
     QWidget* PanelCalibrMeasuredCurrentValue = nullptr;
     QSpinBox* JvSpinEditCalibrLead = nullptr;
 
-    QLabel* IndicatorT = nullptr;
-    QLabel* IndicatorRU = nullptr;
-    QLabel* IndicatorRline = nullptr;
-    QLabel* IndicatorTkor = nullptr;
-    QLabel* IndicatorCalibrDate = nullptr;
+    TLcdIndicator* IndicatorT = nullptr;
+    TLcdIndicator* IndicatorRU = nullptr;
+    TLcdIndicator* IndicatorRline = nullptr;
+    TLcdIndicator* IndicatorTkor = nullptr;
+    TLcdIndicator* IndicatorCalibrDate = nullptr;
     QLineEdit* EditCalibrNum = nullptr;
     QLabel* LabelSelfDiag = nullptr;
     QToolButton* SpeedButtonStartDiagPolling = nullptr;

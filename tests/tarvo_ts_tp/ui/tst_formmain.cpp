@@ -1,6 +1,7 @@
 // The main window without a port: frame, the state table, refusals of the find command and the error
 // path of the dispatcher fed with finished queries.
 #include "IconTable.h"
+#include "LcdIndicator.h"
 #include "Logging.h"
 #include "ScriptedMessages.h"
 #include "TFormEnterCorrNSX.h"
@@ -323,7 +324,7 @@ void TstFormMain::stateTable() {
     TFormMain form;
     if (row)
         AddFoundDevice(form);
-    form.IndicatorT->setText(QStringLiteral("21.50"));
+    form.IndicatorT->setIndicatorstring(QStringLiteral("21.50"));
     form.SetPrgState(state);
     QCOMPARE(form.PrgState(), state);
 
@@ -363,7 +364,7 @@ void TstFormMain::stateTable() {
              polling ? QStringLiteral("Остановить диагностику") : QStringLiteral("Запустить диагностику"));
     QCOMPARE(ActionImage(form.ActionStartStopDiagnostics), polling ? 7 : 8);
     // Outside measurements the indicators are blanked.
-    QCOMPARE(form.IndicatorT->text().isEmpty(), !polling);
+    QCOMPARE(form.IndicatorT->Indicatorstring().isEmpty(), !polling);
     QCOMPARE(form.GroupBoxZeroCorrection->isEnabled(), polling);
     QCOMPARE(form.GroupBoxNSXCorrection->isEnabled(), polling);
 }
