@@ -3,6 +3,7 @@
 #include "Logging.h"
 #include "MessageService.h"
 #include "ModbusComm.h"
+#include "ModbusRtu.h"
 #include "SimFixture.h"
 
 #include <QDir>
@@ -12,7 +13,13 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
 #include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -83,6 +90,61 @@ QList<Request> requests(const QList<SimFixture::RxByte>& rx) {
     }
     return out;
 }
+
+// A slave the simulator cannot play: answers every complete request (`requestLength` bytes) with a fixed
+// reply whose CRC is made good, over a pty of its own.
+class CannedPeer {
+public:
+    CannedPeer(int requestLength, QByteArray replyWithoutCrc)
+        : length_(requestLength), reply_(std::move(replyWithoutCrc)) {
+        int slave = -1;
+        char name[128] = {};
+        if (::openpty(&master_, &slave, name, nullptr, nullptr) != 0)
+            return;
+        ::close(slave);
+        path_ = QString::fromLocal8Bit(name);
+        const std::uint16_t crc = modbus::Crc16(reinterpret_cast<const std::uint8_t*>(reply_.constData()),
+                                                std::size_t(reply_.size()));
+        reply_.append(char(crc & 0xFF));
+        reply_.append(char(crc >> 8));
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~CannedPeer() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        if (master_ >= 0)
+            ::close(master_);
+    }
+    QString path() const { return path_; }
+
+private:
+    void serve() {
+        QByteArray request;
+        while (!stop_) {
+            pollfd p{master_, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN))
+                continue;
+            char buf[256];
+            const ssize_t n = ::read(master_, buf, sizeof buf);
+            if (n <= 0)
+                continue;
+            request.append(buf, int(n));
+            if (request.size() >= length_) {
+                request.clear();
+                ::usleep(2000);
+                if (::write(master_, reply_.constData(), size_t(reply_.size())) != reply_.size())
+                    return;
+            }
+        }
+    }
+    int master_ = -1;
+    int length_;
+    QByteArray reply_;
+    QString path_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 QByteArray readFile(const QString& path) {
     QFile f(path);
@@ -235,6 +297,42 @@ private Q_SLOTS:
         send(1, quint8(fn), 0x31, fn == 3 ? 10 : 0, quint8(step), change);
         QVERIFY(waitResults(1));
         QCOMPARE(window.results[0].ErrorString, error);
+    }
+
+    // The reply checks the simulator cannot provoke, through a real port all the same.
+    void cannedReplies_data() {
+        QTest::addColumn<int>("fn");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<int>("byte0");
+        const QByteArray regs(20, '\x11');
+        QTest::newRow("5 bytes to fn 3")
+            << 3 << QByteArray::fromHex("010302") << u"Неверный формат ответного сообщения"_qs << 0;
+        QTest::newRow("wrong function") << 3 << QByteArray::fromHex("010414") + regs
+                                        << u"Неверный код функции в ответном сообщении"_qs << 0;
+        QTest::newRow("fn 101 value 254")
+            << 101 << QByteArray::fromHex("0165FE") << u"Неверное значение поля данных"_qs << 0;
+        QTest::newRow("fn 101 value 253") << 101 << QByteArray::fromHex("0165FD") << QString() << 253;
+        QTest::newRow("fn 17 byte count 252") << 17 << QByteArray::fromHex("0111FC") + QByteArray(66, '\0')
+                                              << u"Недопустимая длина ответного сообщения"_qs << 0;
+        QTest::newRow("fn 3 good") << 3 << QByteArray::fromHex("010314") + regs << QString() << 0x11;
+    }
+    void cannedReplies() {
+        QFETCH(int, fn);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, error);
+        QFETCH(int, byte0);
+        CannedPeer peer(fn == 3 ? 8 : fn == 17 ? 4 : 5, reply);
+        QVERIFY(!peer.path().isEmpty());
+        QString err;
+        QVERIFY2(CreateCommThread(&window, peer.path(), CBR_57600, err), qPrintable(err));
+        data[0] = 1;
+        send(1, quint8(fn), 0x31, fn == 3 ? 10 : 0);
+        QVERIFY(waitResults(1));
+        QCOMPARE(window.results[0].ErrorString, error);
+        if (error.isEmpty())
+            QCOMPARE(int(window.results[0].Buffer[0]), byte0);
+        DestroyCommThread();
     }
 
     // A reply in slow pieces is read until 700 ms have passed; what came by then is checked.
