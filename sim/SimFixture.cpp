@@ -126,8 +126,20 @@ QString SimFixture::command(const QString& line, int timeoutMs) {
 }
 
 QList<SimFixture::RxByte> SimFixture::received(int bus) {
+    return byteLog(QStringLiteral("rx %1").arg(bus));
+}
+
+QList<SimFixture::RxByte> SimFixture::transmitted(int bus) {
+    return byteLog(QStringLiteral("tx %1").arg(bus));
+}
+
+void SimFixture::clearTransmitted(int bus) {
+    command(QStringLiteral("txclear %1").arg(bus));
+}
+
+QList<SimFixture::RxByte> SimFixture::byteLog(const QString& cmd) {
     QList<RxByte> list;
-    const QString reply = command(QStringLiteral("rx %1").arg(bus), 10000);
+    const QString reply = command(cmd, 10000);
     if (!reply.startsWith(QLatin1String("ok ")))
         return list;
     const QStringList items = reply.mid(3).split(QLatin1Char(' '), Qt::SkipEmptyParts);

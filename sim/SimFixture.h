@@ -29,6 +29,9 @@ public:
     };
     QList<RxByte> received(int bus);
     void clearReceived(int bus);
+    // every byte the bus sent to the master (replies, chatter); `chunk` numbers the write() it went out in
+    QList<RxByte> transmitted(int bus);
+    void clearTransmitted(int bus);
 
     // Stops the simulator now (the destructor does it otherwise). Returns its exit code, -1 if it crashed.
     int stop();
@@ -37,6 +40,8 @@ public:
     QByteArray errorOutput();
 
 private:
+    QList<RxByte> byteLog(const QString& cmd);
+
     QByteArray config_;
     QTemporaryDir dir_;
     std::unique_ptr<QProcess> process_;

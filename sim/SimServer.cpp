@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -99,7 +100,8 @@ const char* const HelpText =
     "commands: list | state B:A | get B:A KEY | set B:A KEY VALUE | "
     "fault B:A silent|badcrc|wrongstep|adc on|off | fault B:A otheraddr N|off | fault B:A truncate N|off | "
     "fault B:A slow BYTES MS|off | fault B:A exception CODE | fault B:A clear | faults B:A | "
-    "chatter B on|off | pace B on|off | hangup B | replug B | line B | rx B | rxclear B | now | save [FILE] "
+    "chatter B on|off | pace B on|off | hangup B | replug B | line B | rx B | rxclear B | tx B | txclear B | "
+    "now | save [FILE] "
     "| quit";
 
 } // namespace
@@ -309,6 +311,9 @@ void Server::readMaster(int index) {
         if (n <= 0)
             return; // EAGAIN, or EIO while no one holds the client side (we always do)
         const std::int64_t now = MonotonicUsec();
+        // A request whose silence has already passed is complete, however late this loop came round.
+        if (bus.frameEnd > 0 && bus.frameEnd <= now)
+            finishFrame(index);
         const int chunk = ++bus.chunks;
         if (bus.rx.size() < 2'000'000)
             for (ssize_t i = 0; i < n; ++i)
@@ -352,15 +357,17 @@ void Server::finishFrame(int index) {
         const auto reply = t->handle(frame, nowSec);
         if (!reply)
             continue;
-        const std::int64_t ch = model_.buses[std::size_t(index)].pace ? CharUsec(reply->rate) : 0;
-        std::int64_t due = start + std::int64_t(reply->latencyMs) * 1000;
+        // Character times summed in floating point, so a long reply does not run early by rounding.
+        const double ch = model_.buses[std::size_t(index)].pace ? 11e6 / reply->rate : 0.0;
+        std::int64_t base = start + std::int64_t(reply->latencyMs) * 1000;
+        std::int64_t due = base;
         for (std::size_t i = 0; i < reply->bytes.size(); ++i) {
             if (reply->pieceSize > 0 && i > 0 && i % std::size_t(reply->pieceSize) == 0)
-                due += std::int64_t(reply->pauseMs) * 1000;
+                base += std::int64_t(reply->pauseMs) * 1000;
+            due = base + std::llround(double(i) * ch);
             bus.out.push_back(OutByte{due, reply->bytes[i]});
-            due += ch;
         }
-        start = due;
+        start = due + std::llround(ch);
     }
 }
 
@@ -382,7 +389,10 @@ void Server::flushOut(Bus& bus, std::int64_t now) {
     }
     if (!chunk.isEmpty() && bus.master >= 0) {
         // A real line does not queue: what the client side cannot take is lost.
-        [[maybe_unused]] const ssize_t n = ::write(bus.master, chunk.constData(), std::size_t(chunk.size()));
+        const ssize_t n = ::write(bus.master, chunk.constData(), std::size_t(chunk.size()));
+        const int write = ++bus.writes;
+        for (ssize_t i = 0; i < n && bus.tx.size() < 2'000'000; ++i)
+            bus.tx.push_back(RxByte{now, std::uint8_t(chunk.at(qsizetype(i))), write});
     }
 }
 
@@ -698,8 +708,8 @@ QString Server::execute(const QString& rawLine) {
     }
     if (cmd == QLatin1String("chatter") || cmd == QLatin1String("pace") || cmd == QLatin1String("hangup") ||
         cmd == QLatin1String("replug") || cmd == QLatin1String("line") || cmd == QLatin1String("rx") ||
-        cmd == QLatin1String("rxclear")) {
-        if (!needArgs(1, "chatter|pace|hangup|replug|line|rx|rxclear BUS ..."))
+        cmd == QLatin1String("rxclear") || cmd == QLatin1String("tx") || cmd == QLatin1String("txclear")) {
+        if (!needArgs(1, "chatter|pace|hangup|replug|line|rx|rxclear|tx|txclear BUS ..."))
             return error(err);
         const int b = busIndex(w[1], &err);
         if (b < 0)
@@ -743,13 +753,14 @@ QString Server::execute(const QString& rawLine) {
                 .arg(ls.stopBits)
                 .arg(QLatin1String(ls.parity ? "yes" : "none"));
         }
-        if (cmd == QLatin1String("rxclear")) {
-            bus.rx.clear();
+        if (cmd == QLatin1String("rxclear") || cmd == QLatin1String("txclear")) {
+            (cmd == QLatin1String("rxclear") ? bus.rx : bus.tx).clear();
             return QStringLiteral("ok");
         }
-        QString out = QStringLiteral("ok %1").arg(bus.rx.size());
-        out.reserve(qsizetype(bus.rx.size()) * 24 + 16);
-        for (const RxByte& r : bus.rx)
+        const std::vector<RxByte>& log = cmd == QLatin1String("rx") ? bus.rx : bus.tx;
+        QString out = QStringLiteral("ok %1").arg(log.size());
+        out.reserve(qsizetype(log.size()) * 24 + 16);
+        for (const RxByte& r : log)
             out += QStringLiteral(" %1:%2:%3").arg(r.usec).arg(Hex(r.byte)).arg(r.chunk);
         return out;
     }

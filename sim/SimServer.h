@@ -71,6 +71,8 @@ private:
         std::int64_t nextChatter = 0;
         std::vector<RxByte> rx;
         int chunks = 0;
+        std::vector<RxByte> tx; // what the bus sent (replies and chatter), chunk = write number
+        int writes = 0;
     };
     struct Client {
         int fd = -1;

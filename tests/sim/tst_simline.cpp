@@ -145,6 +145,7 @@ private Q_SLOTS:
         QSerialPort port;
         QVERIFY(Open(port, bus0, 19200));
         sim->clearReceived(0);
+        sim->clearTransmitted(0);
         QCOMPARE(sim->command(QStringLiteral("set 0:1 latency 20")), QStringLiteral("ok"));
         port.clear();
         const qint64 sent = NowUsec();
@@ -186,6 +187,13 @@ private Q_SLOTS:
         QCOMPARE(rx[3].byte, quint8(0x2C));
         QCOMPARE(rx[0].chunk, rx[3].chunk); // one write, one chunk
         QVERIFY(rx[0].usec >= sent - 1000 && rx[0].usec <= first);
+        // The bus's own log: silence after the request, then 11-bit characters; unpaced, one write.
+        const auto tx = sim->transmitted(0);
+        QCOMPARE(tx.size(), 142);
+        QVERIFY2(tx[0].usec - rx[3].usec >= 22000, qPrintable(QString::number(tx[0].usec - rx[3].usec)));
+        // 70 character times (40.1 ms), less a late wake-up for the first byte
+        QVERIFY2(tx[70].usec - tx[0].usec >= 35000, qPrintable(QString::number(tx[70].usec - tx[0].usec)));
+        QCOMPARE(tx[71].chunk, tx[141].chunk);
     }
 
     void twoWritesAreTwoChunks() {
