@@ -996,9 +996,13 @@ void TFormMain::DispatchError() {
         return;
     }
     if (err == PortLost || err == PurgeFailed5) {
+        const bool searching = FPrgState == PSSearchDevs;
         SetPrgState(PSNoDevice);
         TimerDiagPoll->stop();
         CloseCommLink();
+        // A search ends with its port: the find command must not keep offering to cancel it.
+        if (searching)
+            FinishSearchControls();
         ShowErrorBox(PortLost);
     }
 }

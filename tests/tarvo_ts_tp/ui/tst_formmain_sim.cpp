@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -17,6 +19,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStringDecoder>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -69,6 +72,9 @@ private Q_SLOTS:
     void searchProgressToItsMaximum();
     void cancelByAction();
     void cancelByEscape();
+    void portListRefilledOnDropDown();
+    void loggingOn();
+    void portUnpluggedDuringSearch();
     void portUnplugged();
 
 private:
@@ -317,6 +323,83 @@ void TstFormMainSim::cancelByEscape() {
     QVERIFY(!CommThreadConnected());
     QCOMPARE(form.ActionFind->text(), QStringLiteral("Поиск"));
     QVERIFY(messages.boxes.isEmpty());
+}
+
+void TstFormMainSim::portListRefilledOnDropDown() {
+    TFormMain form;
+    form.ComboBoxComPort->addItem(QStringLiteral("ttyGONE"));
+    form.ComboBoxComPort->setCurrentIndex(form.ComboBoxComPort->count() - 1);
+    auto items = [&form] {
+        QStringList l;
+        for (int i = 0; i < form.ComboBoxComPort->count(); ++i)
+            l << form.ComboBoxComPort->itemText(i);
+        return l;
+    };
+    form.ComboBoxComPort->showPopup();
+    form.ComboBoxComPort->hidePopup();
+    QCOMPARE(items(), AvailableComPorts());
+    QVERIFY(items().contains(Bus(1)));
+    QCOMPARE(form.ComboBoxComPort->currentIndex(), -1);
+
+    // A port held by the program's own link cannot be opened, so it is not offered.
+    form.ComboBoxComPort->setCurrentIndex(items().indexOf(Bus(1)));
+    form.ComboBoxBaudRates->setCurrentIndex(4);
+    form.ActionFind->trigger();
+    QTRY_COMPARE(form.PrgState(), PSPausePolling);
+    form.ComboBoxComPort->showPopup();
+    form.ComboBoxComPort->hidePopup();
+    QVERIFY(!items().contains(Bus(1)));
+    QVERIFY(items().contains(Bus(0)));
+}
+
+void TstFormMainSim::loggingOn() {
+    QFile on(QDir(logDir_.path()).filePath(QStringLiteral("logging.on")));
+    QVERIFY(on.open(QIODevice::WriteOnly));
+    on.close();
+    {
+        TFormMain form;
+        QVERIFY(LoggingEnabled);
+        QVERIFY(!form.StaticText1->isHidden());
+        Prepare(form);
+        Direct(form, 1, 4, 200);
+        QCOMPARE(form.StaticText1->text(), QStringLiteral("Элементов в очереди: 1"));
+        QTRY_COMPARE_WITH_TIMEOUT(form.PrgState(), PSNoDevice, 5000);
+        QCOMPARE(form.StaticText1->text(), QStringLiteral("Элементов в очереди: 0"));
+    }
+    QVERIFY(on.remove());
+    QFile log(ProgramLogFile());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QStringDecoder cp1251("windows-1251");
+    const QString text = cp1251(log.readAll());
+    for (const QString& line :
+         {QStringLiteral("Подключение к преобразователю ") + Bus(1) +
+              QStringLiteral(" (19200) адрес 200; PrgState = PSInit"),
+          QStringLiteral("ErrorString: Превышен таймаут ожидания ответа; PrgState = PSInit"),
+          QStringLiteral("SetPrgState from PSInit to PSNoDevice"),
+          QStringLiteral("получен ответ, элементов в очереди: 0")})
+        QVERIFY2(text.contains(line + QStringLiteral("\r\n")), qPrintable(line));
+    TFormMain quiet;
+    QVERIFY(!LoggingEnabled);
+    QVERIFY(quiet.StaticText1->isHidden());
+}
+
+void TstFormMainSim::portUnpluggedDuringSearch() {
+    TScriptedMessages messages;
+    TFormMain form;
+    Prepare(form);
+    form.CheckBoxSearchAllAddresses->setChecked(true);
+    form.ComboBoxComPort->setCurrentIndex(1);
+    form.ComboBoxBaudRates->setCurrentIndex(0);
+    form.ActionFind->trigger();
+    QCOMPARE(form.PrgState(), PSSearchDevs);
+    QVERIFY(sim_->command(QStringLiteral("hangup 1")).startsWith(QLatin1String("ok")));
+    QTRY_COMPARE_WITH_TIMEOUT(form.PrgState(), PSNoDevice, 5000);
+    QCOMPARE(messages.texts(), QStringList{QStringLiteral("Порт не доступен")});
+    QVERIFY(!CommThreadConnected());
+    // The search is over: the find command searches again, the progress bar is gone.
+    QCOMPARE(form.ActionFind->text(), QStringLiteral("Поиск"));
+    QVERIFY(form.ProgressBarFind->isHidden());
+    QVERIFY(sim_->command(QStringLiteral("replug 1")).startsWith(QLatin1String("ok")));
 }
 
 void TstFormMainSim::portUnplugged() {
