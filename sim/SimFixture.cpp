@@ -82,6 +82,7 @@ bool SimFixture::start(QString* error) {
     if (socket_ < 0 || ::connect(socket_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
         return fail(QStringLiteral("cannot connect to the control socket: ") +
                     QString::fromLocal8Bit(std::strerror(errno)));
+    started_ = true;
     return true;
 }
 
@@ -175,10 +176,11 @@ int SimFixture::stop() {
         }
         if (process_->exitStatus() == QProcess::NormalExit)
             code = process_->exitCode();
-        if (code != 0) // a crash or a sanitizer report belongs in the test's log
+        if (code != 0 && started_) // a crash or a sanitizer report belongs in the test's log
             qWarning("tarvo-sim ended with %d: %s", code, process_->readAllStandardError().constData());
         process_.reset();
     }
+    started_ = false;
     ports_.clear();
     return code;
 }

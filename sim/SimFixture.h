@@ -47,5 +47,6 @@ private:
     std::unique_ptr<QProcess> process_;
     QStringList ports_;
     int socket_ = -1;
+    bool started_ = false; // a failed start reports through start()'s error, not at stop
     QByteArray pending_;
 };
