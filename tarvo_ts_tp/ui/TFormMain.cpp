@@ -345,10 +345,6 @@ QWidget* TFormMain::CreateConnectPage() {
     StringGridDevices->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(StringGridDevices, &QTableWidget::currentCellChanged, this,
             [this](int row, int, int, int) { UpdateConnectButton(row + 1); });
-    connect(StringGridDevices, &QTableWidget::cellDoubleClicked, this, [this](int, int) {
-        if (ActionConnect->isEnabled())
-            ActionConnect->trigger();
-    });
     SpeedButtonConnect = ActionButton(ActionConnect, "SpeedButtonConnect", GroupBoxTarvoList);
     auto* list = new QVBoxLayout(GroupBoxTarvoList);
     list->addWidget(StringGridDevices, 1);

@@ -3,6 +3,7 @@
 #include "IconTable.h"
 #include "LcdIndicator.h"
 #include "Logging.h"
+#include "QtMessageService.h"
 #include "ScriptedMessages.h"
 #include "TFormEnterCorrNSX.h"
 #include "TFormMain.h"
@@ -18,13 +19,16 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -96,6 +100,8 @@ private Q_SLOTS:
     void nothingAfterClose();
     void escapeOnlyCancelsASearch();
     void aboutBox();
+    void messageBoxes_data();
+    void messageBoxes();
 
 private:
     QTemporaryDir logDir_;
@@ -542,6 +548,50 @@ void TstFormMain::aboutBox() {
     about.open();
     QTest::keyClick(&about, Qt::Key_Space);
     QVERIFY(!about.isVisible());
+}
+
+void TstFormMain::messageBoxes_data() {
+    QTest::addColumn<int>("buttons");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("qtIcon");
+    QTest::addColumn<int>("press");  // the Qt button pressed
+    QTest::addColumn<int>("answer"); // what the service reports
+    using S = TMessageService;
+    QTest::newRow("error, OK") << int(S::Ok) << int(S::Icon::Error) << int(QMessageBox::Critical)
+                               << int(QMessageBox::Ok) << int(S::Ok);
+    QTest::newRow("question, yes") << int(S::Yes | S::No) << int(S::Icon::Question)
+                                   << int(QMessageBox::Question) << int(QMessageBox::Yes) << int(S::Yes);
+    QTest::newRow("question, no") << int(S::Yes | S::No) << int(S::Icon::Question)
+                                  << int(QMessageBox::Question) << int(QMessageBox::No) << int(S::No);
+}
+
+void TstFormMain::messageBoxes() {
+    QFETCH(int, buttons);
+    QFETCH(int, icon);
+    QFETCH(int, qtIcon);
+    QFETCH(int, press);
+    QFETCH(int, answer);
+    TQtMessageService service;
+    QString title, text;
+    int shownIcon = -1;
+    QMessageBox::StandardButtons shownButtons;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        title = box->windowTitle();
+        text = box->text();
+        shownIcon = box->icon();
+        shownButtons = box->standardButtons();
+        box->button(QMessageBox::StandardButton(press))->click();
+    });
+    const int got = service.MessageBox(QStringLiteral("Порт не доступен"), ProgramCaption(),
+                                       TMessageService::Icon(icon), buttons);
+    QCOMPARE(got, answer);
+    QCOMPARE(title, QStringLiteral("Tarvo-ТС-ТП"));
+    QCOMPARE(text, QStringLiteral("Порт не доступен"));
+    QCOMPARE(shownIcon, qtIcon);
+    QCOMPARE(shownButtons, buttons == TMessageService::Ok ? QMessageBox::StandardButtons(QMessageBox::Ok)
+                                                          : QMessageBox::Yes | QMessageBox::No);
 }
 
 QTEST_MAIN(TstFormMain)
