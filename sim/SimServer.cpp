@@ -331,6 +331,8 @@ void Server::readMaster(int index) {
         const std::int64_t ch = CharUsec(rate);
         bus.wireEnd = std::max(bus.wireEnd, now) + ch * n;
         bus.frameEnd = bus.wireEnd + ch * 7 / 2;
+        if (bus.chatter)
+            bus.frameGarbled = true; // the request collides with the unknown device's traffic
         bus.frame.insert(bus.frame.end(), buf, buf + n);
         if (bus.frame.size() > 4096) {
             bus.frame.clear(); // a line that never falls quiet is no request

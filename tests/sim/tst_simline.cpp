@@ -264,10 +264,18 @@ private Q_SLOTS:
         // about 1745 characters a second at 19200 bit/s
         QByteArray noise = ReadUpTo(port, 100000, 200);
         QVERIFY2(noise.size() > 200 && noise.size() < 600, qPrintable(QString::number(noise.size())));
+        // A request sent into the noise collides with it and is not carried out.
+        const QByteArray write = Framed("01 10 00 1F 00 02 04 00 00 30 39");
+        port.write(write);
+        port.waitForBytesWritten(100);
+        ReadUpTo(port, 100000, 100);
+        QCOMPARE(sim->command(QStringLiteral("get 0:1 sensornumber")), QStringLiteral("ok 118001"));
         QCOMPARE(sim->command(QStringLiteral("chatter 0 off")), QStringLiteral("ok"));
         ReadUpTo(port, 100000, 20);
         port.clear();
         QCOMPARE(ReadUpTo(port, 1, 100).size(), 0);
+        QCOMPARE(Transact(port, write, 8, 1000).size(), 8);
+        QCOMPARE(sim->command(QStringLiteral("get 0:1 sensornumber")), QStringLiteral("ok 12345"));
     }
 
     void newAddressAndRateOverTheLine() {
