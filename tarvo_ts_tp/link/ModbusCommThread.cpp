@@ -147,17 +147,16 @@ void TCommThread::Start() {
 }
 
 void TCommThread::RequestStop() {
-    QMutexLocker lock(&FStopLock);
-    FStopRequested = true;
-    FStopWake.wakeAll();
+    {
+        std::lock_guard lock(FStopLock);
+        FStopRequested = true;
+    }
+    FStopWake.notify_all();
 }
 
 bool TCommThread::Pause(int ms) {
-    QMutexLocker lock(&FStopLock);
-    const QDeadlineTimer deadline(ms);
-    while (!FStopRequested)
-        if (!FStopWake.wait(&FStopLock, deadline))
-            break;
+    std::unique_lock lock(FStopLock);
+    FStopWake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return FStopRequested; });
     return FStopRequested;
 }
 

@@ -9,11 +9,12 @@
 #include <QObject>
 #include <QString>
 #include <QThread>
-#include <QWaitCondition>
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class QSerialPort;
@@ -176,7 +177,8 @@ private:
     int FReadTotalConstant = 500;
     bool FHungUp = false;
 
-    QMutex FStopLock;
-    QWaitCondition FStopWake;
+    // Standard primitives here: the sanitizers see through their waits.
+    std::mutex FStopLock;
+    std::condition_variable FStopWake;
     bool FStopRequested = false;
 };
