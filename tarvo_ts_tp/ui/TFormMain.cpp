@@ -721,6 +721,9 @@ void TFormMain::ShowDevicePages() {
     for (QWidget* page : {TabSheetDeviceConfig, TabSheetCalibr, TabSheetDiag})
         PageControl->setTabVisible(PageControl->indexOf(page), on);
     PageControl->setTabVisible(PageControl->indexOf(TabSheetConnect), true);
+    // A hidden page cannot stay the active one.
+    if (!on && PageControl->currentWidget() != TabSheetConnect)
+        PageControl->setCurrentWidget(TabSheetConnect);
 }
 
 void TFormMain::SetConnectLook(bool disconnect) {

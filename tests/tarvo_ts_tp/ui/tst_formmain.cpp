@@ -478,7 +478,11 @@ void TstFormMain::errorPath() {
     TScriptedMessages messages;
     TFormMain form;
     form.SetPrgState(state);
+    if (IsConnectedState(state))
+        form.PageControl->setCurrentWidget(form.TabSheetDiag);
     Deliver(form, Result(fn, start, error, step));
+    if (!IsConnectedState(after))
+        QCOMPARE(form.PageControl->currentWidget(), form.TabSheetConnect);
     QCOMPARE(form.PrgState(), after);
     QCOMPARE(form.StatusPanels[3]->text(), panel3);
     QCOMPARE(messages.texts(), boxes);
