@@ -1,7 +1,6 @@
 #include "IconTable.h"
 
 #include <QAction>
-#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -223,16 +222,12 @@ QPixmap Render(int n, int size) {
 } // namespace
 
 QIcon TarvoIcon(int n) {
-    static QHash<int, QIcon> cache;
+    // Drawn each time: a handful of small pixmaps, and no pixmap outlives the application object.
     if (!Known(n))
         return QIcon();
-    auto it = cache.constFind(n);
-    if (it != cache.constEnd())
-        return *it;
     QIcon icon;
     for (int size : {16, 24, 32})
         icon.addPixmap(Render(n, size));
-    cache.insert(n, icon);
     return icon;
 }
 
