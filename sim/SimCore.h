@@ -79,6 +79,9 @@ public:
     QString stateLine(double now) const;
 
     virtual bool isOlder() const = 0;
+    // Registers as function 3 would read them (any part of one readable block), or nothing outside one.
+    virtual std::optional<std::vector<std::uint16_t>> readRegisters(int start, int count,
+                                                                    double now) const = 0;
     // Measured temperature at `now` in hundredths of °C, nothing when the transducer has no value.
     std::optional<int> measuredTemperature(double now) const;
 
@@ -134,8 +137,7 @@ public:
 
     int rawValue(double now) const;
     bool isResistanceSensor() const { return sensorType >= 1 && sensorType <= 6; }
-    // Block of 16-bit registers from `start`, `count` long, or nothing when outside one readable block.
-    std::optional<std::vector<std::uint16_t>> readRegisters(int start, int count, double now) const;
+    std::optional<std::vector<std::uint16_t>> readRegisters(int start, int count, double now) const override;
 
 protected:
     Bytes answer(const Bytes& frame, double now) override;
@@ -162,7 +164,7 @@ public:
     std::optional<int> resistanceOverride; // hundredths of ohm
 
     int resistanceCenti(double now) const;
-    std::optional<std::vector<std::uint16_t>> readRegisters(int start, int count, double now) const;
+    std::optional<std::vector<std::uint16_t>> readRegisters(int start, int count, double now) const override;
 
 protected:
     Bytes answer(const Bytes& frame, double now) override;

@@ -97,7 +97,7 @@ bool WriteAll(int fd, const QByteArray& data) {
 }
 
 const char* const HelpText =
-    "commands: list | state B:A | get B:A KEY | set B:A KEY VALUE | "
+    "commands: list | state B:A | get B:A KEY | regs B:A START COUNT | set B:A KEY VALUE | "
     "fault B:A silent|badcrc|wrongstep|adc on|off | fault B:A otheraddr N|off | fault B:A truncate N|off | "
     "fault B:A slow BYTES MS|off | fault B:A exception CODE | fault B:A clear | faults B:A | "
     "chatter B on|off | pace B on|off | hangup B | replug B | line B | rx B | rxclear B | tx B | txclear B | "
@@ -594,7 +594,7 @@ QString Server::execute(const QString& rawLine) {
         return e.isEmpty() ? QStringLiteral("ok saved %1").arg(path) : error(e);
     }
     if (cmd == QLatin1String("state") || cmd == QLatin1String("get") || cmd == QLatin1String("set") ||
-        cmd == QLatin1String("fault") || cmd == QLatin1String("faults")) {
+        cmd == QLatin1String("regs") || cmd == QLatin1String("fault") || cmd == QLatin1String("faults")) {
         if (!needArgs(1, "state|get|set|fault|faults BUS:ADDRESS ..."))
             return error(err);
         Transducer* t = findTransducer(w[1], &err);
@@ -602,6 +602,25 @@ QString Server::execute(const QString& rawLine) {
             return error(err);
         if (cmd == QLatin1String("state"))
             return QStringLiteral("ok ") + t->stateLine(now);
+        if (cmd == QLatin1String("regs")) {
+            int start = 0, count = 0;
+            bool ok1 = false, ok2 = false;
+            if (w.size() > 3) {
+                start = w[2].toInt(&ok1, 0);
+                count = w[3].toInt(&ok2, 0);
+            }
+            if (!ok1 || !ok2)
+                return error(QStringLiteral("usage: regs BUS:ADDRESS START COUNT (numbers, 0x for hex)"));
+            const auto regs = t->readRegisters(start, count, now);
+            if (!regs)
+                return error(QStringLiteral("registers %1..%2 are not one readable block")
+                                 .arg(start)
+                                 .arg(start + count - 1));
+            QStringList hex;
+            for (auto v : *regs)
+                hex << QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper();
+            return QStringLiteral("ok ") + hex.join(QLatin1Char(' '));
+        }
         if (cmd == QLatin1String("get")) {
             if (!needArgs(2, "get BUS:ADDRESS KEY"))
                 return error(err);

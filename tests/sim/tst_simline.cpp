@@ -387,6 +387,10 @@ private Q_SLOTS:
         const QByteArray name = Transact(port, Framed("01 03 00 11 00 03"), 11, 1000);
         QCOMPARE(name.mid(3, 6).toHex(' '), QByteArray("d2 d1 cf 20 32 00"));
         QCOMPARE(sim->command(QStringLiteral("get 0:1 sensorname")), QStringLiteral("ok ТСП 2"));
+        QCOMPARE(sim->command(QStringLiteral("regs 0:1 0x21 2")), QStringLiteral("ok FFFF FB2E"));
+        QCOMPARE(sim->command(QStringLiteral("regs 1:3 0x1E 2")), QStringLiteral("ok 0000 0003"));
+        QVERIFY(sim->command(QStringLiteral("regs 0:1 45 1"))
+                    .startsWith(QLatin1String("error registers 45..45")));
     }
 
     void stopLeavesNothingBehind() {
