@@ -379,7 +379,7 @@ void Server::flushOut(Bus& bus, std::int64_t now) {
         chunk.append(char(bus.out.front().byte));
         bus.out.pop_front();
     }
-    if (bus.chatter && bus.nextChatter <= now) {
+    if (bus.chatter && bus.master >= 0 && bus.nextChatter <= now) {
         const std::int64_t ch = CharUsec(lineSettings(bus).rate);
         if (bus.nextChatter < now - 100'000)
             bus.nextChatter = now - 100'000; // after a stall, no burst of a whole second
@@ -426,7 +426,7 @@ int Server::run() {
                 next = std::min(next, b.frameEnd);
             if (!b.out.empty())
                 next = std::min(next, b.out.front().due);
-            if (b.chatter)
+            if (b.chatter && b.master >= 0)
                 next = std::min(next, b.nextChatter);
         }
         const std::int64_t wait = std::max<std::int64_t>(0, next - now);
