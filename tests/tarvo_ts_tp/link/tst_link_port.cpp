@@ -471,6 +471,24 @@ private Q_SLOTS:
         QCOMPARE(CommThreadPortName(), QString());
     }
 
+    // The port opens at every rate of the table, 8 data bits, no parity, two stop bits.
+    void everyRate_data() {
+        QTest::addColumn<int>("rate");
+        for (int i = 0; i < 12; ++i)
+            QTest::addRow("%d", BaudRateToInt(i)) << i;
+    }
+    void everyRate() {
+        QFETCH(int, rate);
+        open(TBaudRate(rate));
+        QCOMPARE(CommThreadBaudRate(), TBaudRate(rate));
+        const QString line = sim.command(QStringLiteral("line 0"));
+        QVERIFY2(line.endsWith(QLatin1String(" data=8 stop=2 parity=none")), qPrintable(line));
+        // The simulator names only the rates its transducers know; for those the rate must match.
+        if (!line.startsWith(QLatin1String("ok rate=0 ")))
+            QCOMPARE(line.section(QLatin1Char(' '), 1, 1),
+                     QStringLiteral("rate=%1").arg(BaudRateToInt(rate)));
+    }
+
     void secondLinkRefused() {
         open();
         RecordingService service;
