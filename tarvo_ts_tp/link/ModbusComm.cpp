@@ -13,6 +13,8 @@
 namespace {
 
 std::unique_ptr<TCommThread> CommThread;
+// Detaches the thread from a window that is destroyed before the link.
+QMetaObject::Connection FormGone;
 std::atomic<quint64> NextSerial{1};
 std::function<void(const QString&)> QueueCounterHandler;
 
@@ -98,11 +100,17 @@ bool CreateCommThread(QObject* form, const QString& portName, TBaudRate rate, QS
         return false;
     }
     CommThread = std::move(thread);
+    if (form)
+        FormGone = QObject::connect(form, &QObject::destroyed, [] {
+            if (CommThread)
+                CommThread->DetachForm();
+        });
     CommThread->Start();
     return true;
 }
 
 bool DestroyCommThread() {
+    QObject::disconnect(FormGone);
     if (CommThread) {
         CommThread->RequestStop();
         CommThread->wait();

@@ -12,7 +12,7 @@
 // False (with `errmsg` set and shown in an error box) when the port cannot be opened or set up, or
 // when a link already exists ("Коммуникационный поток уже существует!"). A port that fails to open for
 // another reason gives a started link that is not connected and answers "Порт не подключен".
-// `form` must outlive the link: destroy the link before the window.
+// Destroy the link when the window closes; a window destroyed first only stops the completions.
 bool CreateCommThread(QObject* form, const QString& portName, TBaudRate rate, QString& errmsg);
 // Stops the thread (the transaction in progress is completed), closes the port and discards every
 // query still queued or not yet taken back. Always true; harmless without a link.

@@ -154,6 +154,11 @@ void TCommThread::RequestStop() {
     FStopWake.notify_all();
 }
 
+void TCommThread::DetachForm() {
+    QMutexLocker lock(&FCmdQueue->QueueLock);
+    FMainForm = nullptr;
+}
+
 bool TCommThread::Pause(int ms) {
     std::unique_lock lock(FStopLock);
     FStopWake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return FStopRequested; });
@@ -177,13 +182,12 @@ void TCommThread::run() {
                       hex(q->RegCount, 2));
             ExecuteQuery(*q);
             const quint64 serial = q->Serial;
-            {
-                QMutexLocker lock(&FCmdQueue->QueueLock);
-                for (auto& p : FCmdQueue->PendingQueries)
-                    if (p.query == q)
-                        p.finished = true;
-            }
-            // From here on the query is the window's again.
+            // Posted under the lock, so the window cannot go away in between (see DetachForm). From here
+            // on the query is the window's again.
+            QMutexLocker lock(&FCmdQueue->QueueLock);
+            for (auto& p : FCmdQueue->PendingQueries)
+                if (p.query == q)
+                    p.finished = true;
             if (FMainForm)
                 QCoreApplication::postEvent(FMainForm, new QueryDoneEvent(q, serial));
         }

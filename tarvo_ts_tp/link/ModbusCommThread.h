@@ -135,6 +135,8 @@ public:
     void Start();
     // Asks the loop to end after its current pass and wakes its pause between passes.
     void RequestStop();
+    // Stops the posting of completions (the window is going away); takes QueueLock.
+    void DetachForm();
 
     // The public fields the link's face reads.
     bool Connected() const { return FConnected; }
@@ -163,7 +165,7 @@ private:
     bool FSuccess = false;
     bool FTimeoutExpired = false;
     TModbusState FModbusState = TModbusState::Initial;
-    QObject* FMainForm = nullptr;
+    QObject* FMainForm = nullptr; // guarded by QueueLock once the thread runs
     TQueryQueues* FCmdQueue = nullptr;
     bool FConnected = false;
     QString FPortName;

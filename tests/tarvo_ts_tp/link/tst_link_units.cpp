@@ -322,6 +322,26 @@ private Q_SLOTS:
         SetLogDirectory({});
     }
 
+    // A window destroyed before the link gets no completion posted to its memory afterwards.
+    void windowGoneBeforeLink() {
+        auto* form = new Receiver;
+        QString err;
+        QVERIFY(CreateCommThread(form, u"/dev/null"_qs, CBR_9600, err));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(SendModbusQuery(1, 3, 0x31, 10, nullptr, 0, false));
+        delete form;
+        // The thread goes on answering into the pending list; nothing is posted any more.
+        const auto allFinished = [] {
+            QMutexLocker lock(&LinkQueues().QueueLock);
+            const auto& pending = LinkQueues().PendingQueries;
+            return std::all_of(pending.begin(), pending.end(), [](const auto& p) { return p.finished; });
+        };
+        QTRY_VERIFY(allFinished());
+        QCoreApplication::processEvents();
+        QVERIFY(DestroyCommThread());
+        QVERIFY(LinkQueues().PendingQueries.empty());
+    }
+
     void stalePickupIsHarmless() {
         // An event for a query that is no longer pending touches nothing, whatever the pointer.
         TModbusCmdQuery received;
