@@ -100,6 +100,7 @@ private Q_SLOTS:
     void nothingAfterClose();
     void escapeOnlyCancelsASearch();
     void aboutBox();
+    void helpNeedsAHelpFile();
     void messageBoxes_data();
     void messageBoxes();
 
@@ -119,6 +120,7 @@ void TstFormMain::frame() {
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QCOMPARE(form.width(), 794);
     QCOMPARE(form.height() - form.menuBar()->sizeHint().height(), 571);
+    QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
     const QSize before = form.size();
     form.resize(1000, 800);
     QCOMPARE(form.size(), before);
@@ -552,6 +554,17 @@ void TstFormMain::aboutBox() {
     about.open();
     QTest::keyClick(&about, Qt::Key_Space);
     QVERIFY(!about.isVisible());
+}
+
+void TstFormMain::helpNeedsAHelpFile() {
+    {
+        TFormMain form;
+        QVERIFY(!form.ActionHelpContents->isEnabled());
+    }
+    SetApplicationHelpFile(QStringLiteral("/opt/tarvo/Tarvo_TS_TP.chm"));
+    TFormMain form;
+    QVERIFY(form.ActionHelpContents->isEnabled());
+    SetApplicationHelpFile(QString());
 }
 
 void TstFormMain::messageBoxes_data() {
