@@ -16,8 +16,8 @@ TFormEnterCorrNSX::TFormEnterCorrNSX(QWidget* parent) : QDialog(parent) {
     LabelEnter->setObjectName(QStringLiteral("LabelEnter"));
     JvSpinEditCorrNSXRealTemp = new QDoubleSpinBox(this);
     JvSpinEditCorrNSXRealTemp->setObjectName(QStringLiteral("JvSpinEditCorrNSXRealTemp"));
-    JvSpinEditCorrNSXRealTemp->setDecimals(2);
-    JvSpinEditCorrNSXRealTemp->setRange(-1000.0, 2000.0);
+    JvSpinEditCorrNSXRealTemp->setDecimals(3);
+    JvSpinEditCorrNSXRealTemp->setRange(-9999.0, 9999.0);
     auto* unit = new QLabel(QStringLiteral("°С"), this);
     auto* ok = new QPushButton(QStringLiteral("Ок"), this);
     ok->setObjectName(QStringLiteral("ButtonOk"));

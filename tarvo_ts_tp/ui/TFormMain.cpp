@@ -3,6 +3,7 @@
 #include "GroupBoxes.h"
 #include "IconTable.h"
 #include "LcdIndicator.h"
+#include "LimitSpinBox.h"
 #include "Logging.h"
 #include "MessageService.h"
 #include "ModbusRtu.h"
@@ -155,6 +156,20 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
 
     TimerDiagPoll = Named(new QTimer(this), "TimerDiagPoll");
     TimerDiagPoll->setInterval(2000);
+    connect(TimerDiagPoll, &QTimer::timeout, this, &TFormMain::TimerDiagPollTimer);
+    FShownPage = PageControl->currentWidget();
+    connect(PageControl, &QTabWidget::currentChanged, this, [this] {
+        QWidget* entered = PageControl->currentWidget();
+        if (entered == FShownPage)
+            return;
+        PageControlChanging(FShownPage);
+        FShownPage = entered;
+        PageControlChange(entered);
+    });
+    for (QObject* field :
+         {static_cast<QObject*>(EditSensorNumber), static_cast<QObject*>(JvSpinEditTopTBound),
+          static_cast<QObject*>(JvSpinEditBottomTBound), static_cast<QObject*>(JvSpinEditCalibrLead)})
+        field->installEventFilter(this);
 
     FormCreate();
     frmAbout = new TfrmAbout(this);
@@ -220,6 +235,14 @@ void TFormMain::CreateActions() {
     connect(ActionAbout, &QAction::triggered, this, &TFormMain::ActionAboutExecute);
     connect(ActionReadConfig, &QAction::triggered, this, &TFormMain::ActionReadConfigExecute);
     connect(ActionReadDopData, &QAction::triggered, this, &TFormMain::ActionReadDopDataExecute);
+    connect(ActionWriteConfig, &QAction::triggered, this, &TFormMain::ActionWriteConfigExecute);
+    connect(ActionWriteDopData, &QAction::triggered, this, &TFormMain::ActionWriteDopDataExecute);
+    connect(ActionCalibr, &QAction::triggered, this, &TFormMain::ActionCalibrExecute);
+    connect(ActionStartStopDiagnostics, &QAction::triggered, this, &TFormMain::StartStopDiagnostics);
+    connect(ActionZeroCorrection, &QAction::triggered, this, &TFormMain::PerformZeroCorrection);
+    connect(ActionResetZeroCorrection, &QAction::triggered, this, &TFormMain::ClearZeroCorrection);
+    connect(ActionNSXCorrection, &QAction::triggered, this, &TFormMain::PerformNSXCorrection);
+    connect(ActionResetNSXCorrection, &QAction::triggered, this, &TFormMain::ClearNSXCorrection);
     ActionHelpContents->setEnabled(!ApplicationHelpFile().isEmpty());
 }
 
@@ -355,7 +378,7 @@ QWidget* TFormMain::CreateConnectPage() {
     EditSensorName->setMaxLength(tarvo::SensorNameBytes);
     EditSensorNumber = Named(new QLineEdit(GroupBoxTarvoDopData), "EditSensorNumber");
     EditSensorNumber->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), EditSensorNumber));
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), EditSensorNumber));
     auto* d = new QGridLayout(GroupBoxTarvoDopData);
     d->addWidget(new QLabel(QStringLiteral("Тип датчика"), GroupBoxTarvoDopData), 0, 0);
     d->addWidget(EditSensorName, 0, 1);
@@ -394,11 +417,11 @@ QWidget* TFormMain::CreateConfigPage() {
     wire->addWidget(RadioButton4WiredScheme);
 
     GroupBoxTempRange = Box("GroupBoxTempRange", QStringLiteral(" Диапазон преобразования "), page);
-    JvSpinEditTopTBound = Named(new QSpinBox(GroupBoxTempRange), "JvSpinEditTopTBound");
-    JvSpinEditBottomTBound = Named(new QSpinBox(GroupBoxTempRange), "JvSpinEditBottomTBound");
+    JvSpinEditTopTBound = Named(new TLimitSpinBox(GroupBoxTempRange), "JvSpinEditTopTBound");
+    JvSpinEditBottomTBound = Named(new TLimitSpinBox(GroupBoxTempRange), "JvSpinEditBottomTBound");
     for (QSpinBox* s : {JvSpinEditTopTBound, JvSpinEditBottomTBound}) {
         s->setSingleStep(10);
-        s->setRange(-273, 1800);
+        s->setMinimumWidth(80);
     }
     LabelMaxTemp = Named(new QLabel(GroupBoxTempRange), "LabelMaxTemp");
     LabelMinTemp = Named(new QLabel(GroupBoxTempRange), "LabelMinTemp");
@@ -463,6 +486,8 @@ QWidget* TFormMain::CreateConfigPage() {
 
     GroupBoxConfBaudRate = Box("GroupBoxConfBaudRate", QStringLiteral(" Скорость передачи "), page);
     ComboBoxConfBaudrate = Named(new QComboBox(GroupBoxConfBaudRate), "ComboBoxConfBaudrate");
+    ComboBoxConfBaudrate->setEditable(true); // the rate may be typed; the write checks it
+    ComboBoxConfBaudrate->setInsertPolicy(QComboBox::NoInsert);
     (new QHBoxLayout(GroupBoxConfBaudRate))->addWidget(ComboBoxConfBaudrate);
 
     auto* buttons = new QHBoxLayout;
@@ -503,8 +528,8 @@ QWidget* TFormMain::CreateCalibrPage() {
         LabelCalibrMessage->setText(none.GetCalibrMessage());
     }
     PanelCalibrMeasuredCurrentValue = Named(new QWidget(page), "PanelCalibrMeasuredCurrentValue");
-    JvSpinEditCalibrLead = Named(new QSpinBox(PanelCalibrMeasuredCurrentValue), "JvSpinEditCalibrLead");
-    JvSpinEditCalibrLead->setRange(0, 30000);
+    JvSpinEditCalibrLead = Named(new TLimitSpinBox(PanelCalibrMeasuredCurrentValue), "JvSpinEditCalibrLead");
+    JvSpinEditCalibrLead->setMinimumWidth(90);
     auto* cur = new QHBoxLayout(PanelCalibrMeasuredCurrentValue);
     cur->addStretch();
     cur->addWidget(new QLabel(QStringLiteral("Измеряемый ток"), PanelCalibrMeasuredCurrentValue));
@@ -518,6 +543,9 @@ QWidget* TFormMain::CreateCalibrPage() {
     SpeedButtonCancelCalibr->setText(QStringLiteral("Отмена"));
     SpeedButtonCancelCalibr->setMinimumWidth(110);
     SpeedButtonCancelCalibr->hide();
+    SpeedButtonCancelCalibr->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    SpeedButtonCancelCalibr->setMinimumHeight(32);
+    connect(SpeedButtonCancelCalibr, &QToolButton::clicked, this, &TFormMain::FinishCalibration);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(SpeedButtonStartCalibr);
@@ -541,15 +569,22 @@ QWidget* TFormMain::CreateDiagPage() {
     IndicatorTkor = Indicator("IndicatorTkor", 6, page);
     auto* values = new QGridLayout;
     auto addRow = [&](int r, const char* label, const QString& text, TLcdIndicator* ind, const char* unitName,
-                      const QString& unit) {
-        values->addWidget(Named(new QLabel(text, page), label), r, 0);
+                      const QString& unit, QLabel** labelOut = nullptr, QLabel** unitOut = nullptr) {
+        auto* l = Named(new QLabel(text, page), label);
+        auto* u = Named(new QLabel(unit, page), unitName);
+        values->addWidget(l, r, 0);
         values->addWidget(ind, r, 1);
-        values->addWidget(Named(new QLabel(unit, page), unitName), r, 2);
+        values->addWidget(u, r, 2);
+        if (labelOut)
+            *labelOut = l;
+        if (unitOut)
+            *unitOut = u;
     };
     addRow(0, "LabelT", QStringLiteral("T"), IndicatorT, "LabelTUnits", QStringLiteral("°С"));
-    addRow(1, "LabelRU", QStringLiteral("R"), IndicatorRU, "LabelRUUnits", QStringLiteral("Ом"));
+    addRow(1, "LabelRU", QStringLiteral("R"), IndicatorRU, "LabelRUUnits", QStringLiteral("Ом"), &LabelRU,
+           &LabelRUUnits);
     addRow(2, "LabelRLine", QStringLiteral("R линии"), IndicatorRline, "LabelRLineUnits",
-           QStringLiteral("Ом"));
+           QStringLiteral("Ом"), &LabelRLine, &LabelRLineUnits);
     addRow(3, "LabelTkor", QStringLiteral("Т корпуса"), IndicatorTkor, "LabelTkorUnits",
            QStringLiteral("°С"));
 
@@ -837,6 +872,17 @@ void TFormMain::QueueIdentification(std::uint8_t addr) {
     QueueQuery(addr, modbus::fnReportSlaveId, 0, 0);
 }
 
+bool TFormMain::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::FocusOut) {
+        if (watched == EditSensorNumber)
+            EditSensorNumberExit();
+        else if (watched == JvSpinEditTopTBound || watched == JvSpinEditBottomTBound ||
+                 watched == JvSpinEditCalibrLead)
+            JvSpinEditWithLimitsExit(static_cast<TLimitSpinBox*>(watched));
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
 bool TFormMain::event(QEvent* e) {
     if (e->type() == QueryDoneEvent::EventType) {
         PickUp(static_cast<const QueryDoneEvent&>(*e));
@@ -905,11 +951,19 @@ void TFormMain::DispatchSuccess() {
         OnSensorDataRead();
         break;
     case TSuccessRoute::ConfigWritten:
+        OnConfigWritten();
+        break;
     case TSuccessRoute::DiagValues:
+        OnDiagValues();
+        break;
     case TSuccessRoute::ZeroCorrection:
+        OnZeroCorrection();
+        break;
     case TSuccessRoute::NsxCorrection:
+        OnNsxCorrection();
+        break;
     case TSuccessRoute::CalibrationStep:
-        // The configuration, calibration and diagnostics workflows take these over.
+        OnCalibrationStep();
         break;
     case TSuccessRoute::Ignore:
         break;
@@ -962,7 +1016,7 @@ void TFormMain::DispatchError() {
             q.StartAddr == tarvo::ConfigStart && q.FuncCode == modbus::fnWriteMultipleRegisters;
         if (err != PortLost && configWrite && FCurrentDevice &&
             FCurrentDevice->Baudrate != FCurrentDevice->NewBaudrate) {
-            // Baud-rate change recovery belongs to the configuration workflow.
+            RecoverBaudRateChange();
             return;
         }
         if (q.StartAddr == tarvo::SensorDataStart && q.FuncCode == modbus::fnWriteMultipleRegisters) {
@@ -990,8 +1044,7 @@ void TFormMain::DispatchError() {
     }
     if (FPrgState == PSCalibr && q.FuncCode == modbus::fnCalibrationStep) {
         ShowErrorBox(err);
-        // FinishCalibration belongs to the calibration workflow; leaving the wizard returns to pause.
-        SetPrgState(PSPausePolling);
+        FinishCalibration();
         return;
     }
     if (err == PortLost || err == PurgeFailed5) {
@@ -1294,171 +1347,4 @@ void TFormMain::ComboBoxComPortDropDown() {
     ComboBoxComPort->clear();
     ComboBoxComPort->addItems(AvailableComPorts());
     ComboBoxComPort->setCurrentIndex(-1);
-}
-
-// ---------------------------------------------------------------------------------------------------
-// Pages
-
-void TFormMain::OnConfigRead() {
-    if (!FCurrentDevice)
-        return;
-    TConfigBlock block;
-    const int n = qBound(0, int(ReceivedQuery.RegCount), TModbusCmdQuery::BufferSize);
-    DecodeConfigBlock(std::span<const std::uint8_t>(ReceivedQuery.Buffer.data(), std::size_t(n)), block);
-    FCurrentDevice->ApplyConfig(block);
-    FillConfigControls();
-}
-
-void TFormMain::ActionReadConfigExecute() {
-    if (!FCurrentDevice)
-        return;
-    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnReadHoldingRegisters, tarvo::ConfigStart,
-               tarvo::ConfigRegs);
-    SetWaitCursor();
-}
-
-void TFormMain::ActionReadDopDataExecute() {
-    if (!FCurrentDevice)
-        return;
-    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnReadHoldingRegisters, tarvo::SensorDataStart,
-               tarvo::SensorDataRegs);
-    SetWaitCursor();
-}
-
-void TFormMain::OnSensorDataRead() {
-    if (!FCurrentDevice)
-        return;
-    const int n = qBound(0, int(ReceivedQuery.RegCount), TModbusCmdQuery::BufferSize);
-    FCurrentDevice->DecodeSensorData(
-        std::span<const std::uint8_t>(ReceivedQuery.Buffer.data(), std::size_t(n)));
-    EditSensorName->setText(FCurrentDevice->StoredSensorName());
-    EditSensorNumber->setText(QString::number(FCurrentDevice->StoredSensorNumber));
-}
-
-void TFormMain::SelectSensorTypeByItemindex(int i) {
-    if (i < 0 || i >= CheckListBoxSensorType->count())
-        return;
-    for (int k = 0; k < CheckListBoxSensorType->count(); ++k)
-        CheckListBoxSensorType->item(k)->setCheckState(k == i ? Qt::Checked : Qt::Unchecked);
-    CheckListBoxSensorType->setCurrentRow(i);
-    const bool resistance = i < 6;
-    SetGroupBoxesEnabled({GroupBoxWireScheme}, resistance);
-    if (!resistance) {
-        for (QRadioButton* b : {RadioButton3WiredScheme, RadioButton4WiredScheme}) {
-            b->setAutoExclusive(false);
-            b->setChecked(false);
-            b->setAutoExclusive(true);
-        }
-    }
-    std::int32_t from = 0, to = 0;
-    GetLowLimitRange(i + 1, from, to);
-    JvSpinEditBottomTBound->setRange(from, to);
-    if (FCurrentDevice)
-        JvSpinEditBottomTBound->setValue(FCurrentDevice->RangeLowLimit);
-    LabelMinTemp->setText(QStringLiteral("Не менее %1 °C").arg(from));
-    GetHighLimitRange(i + 1, from, to);
-    JvSpinEditTopTBound->setRange(from, to);
-    if (FCurrentDevice)
-        JvSpinEditTopTBound->setValue(FCurrentDevice->RangeHighLimit);
-    LabelMaxTemp->setText(QStringLiteral("Не более %1 °C").arg(to));
-    SetGroupBoxesEnabled({GroupBoxTempRange}, FCurrentDevice && HasCurrentOutput(FCurrentDevice->TypeId));
-}
-
-void TFormMain::ComboBoxCurrentOutputRangeChange() {
-    // Allowed alarm currents by output range, and the one chosen when none of them is set.
-    static const std::array<std::array<bool, 5>, 3> allowed = {{{true, true, true, true, false},
-                                                                {false, false, false, false, true},
-                                                                {false, false, true, true, false}}};
-    static const int fallback[3] = {0, 4, 3};
-    const int r = ComboBoxCurrentOutputRange->currentIndex();
-    if (r < 0 || r > 2)
-        return;
-    bool anyChecked = false;
-    for (int k = 0; k < 5; ++k) {
-        AlarmButtons[std::size_t(k)]->setEnabled(allowed[std::size_t(r)][std::size_t(k)]);
-        anyChecked = anyChecked ||
-                     (allowed[std::size_t(r)][std::size_t(k)] && AlarmButtons[std::size_t(k)]->isChecked());
-    }
-    if (!anyChecked)
-        AlarmButtons[std::size_t(fallback[r])]->setChecked(true);
-}
-
-void TFormMain::CheckBoxAveragingTurnOnClick() {
-    JvSpinEditAveragingTime->setEnabled(CheckBoxAveragingTurnOn->isChecked());
-}
-
-void TFormMain::FillConfigControls() {
-    if (!FCurrentDevice)
-        return;
-    const TTarvoDevice& d = *FCurrentDevice;
-    SelectSensorTypeByItemindex(int(d.SensorType) - 1);
-    if (d.ConnScheme == 3) {
-        RadioButton3WiredScheme->setChecked(true);
-    } else {
-        RadioButton3WiredScheme->setAutoExclusive(false);
-        RadioButton3WiredScheme->setChecked(false);
-        RadioButton3WiredScheme->setAutoExclusive(true);
-        RadioButton4WiredScheme->setAutoExclusive(false);
-        RadioButton4WiredScheme->setChecked(d.ConnScheme == 4);
-        RadioButton4WiredScheme->setAutoExclusive(true);
-    }
-    JvSpinEditTopTBound->setValue(d.RangeHighLimit);
-    JvSpinEditBottomTBound->setValue(d.RangeLowLimit);
-    auto checkAlarm = [this](int code) {
-        if (code >= 1 && code <= 5)
-            AlarmButtons[std::size_t(code - 1)]->setChecked(true);
-    };
-    if (HasCurrentOutput(d.TypeId)) {
-        SetGroupBoxesEnabled({GroupBoxCurrentOutputParams, GroupBoxAlarmCurrent}, true);
-        (d.InvertedOut ? RadioButtonInvertedCurrentOutput : RadioButtonDirectCurrentOutput)->setChecked(true);
-        const QSignalBlocker block(ComboBoxCurrentOutputRange);
-        if (HasOutputRangeChoice(d.TypeId)) {
-            ComboBoxCurrentOutputRange->setEnabled(true);
-            if (d.OutSignalRange == 1) {
-                ComboBoxCurrentOutputRange->setCurrentIndex(0);
-                if (d.AlarmSignalValue <= 4)
-                    checkAlarm(d.AlarmSignalValue);
-            } else if (d.OutSignalRange == 2) {
-                ComboBoxCurrentOutputRange->setCurrentIndex(1);
-                if (d.AlarmSignalValue == 5)
-                    checkAlarm(5);
-            } else if (d.OutSignalRange == 3) {
-                ComboBoxCurrentOutputRange->setCurrentIndex(2);
-                if (d.AlarmSignalValue == 3 || d.AlarmSignalValue == 4)
-                    checkAlarm(d.AlarmSignalValue);
-            }
-        } else {
-            ComboBoxCurrentOutputRange->setCurrentIndex(0);
-            ComboBoxCurrentOutputRange->setEnabled(false);
-            if (d.AlarmSignalValue <= 4)
-                checkAlarm(d.AlarmSignalValue);
-        }
-        ComboBoxCurrentOutputRangeChange();
-    } else {
-        SetGroupBoxesEnabled({GroupBoxCurrentOutputParams, GroupBoxAlarmCurrent}, false);
-    }
-    CheckBoxAveragingTurnOn->setChecked(d.AveragingTime != 0);
-    if (d.AveragingTime != 0)
-        JvSpinEditAveragingTime->setValue(d.AveragingTime);
-    JvSpinEditAveragingTime->setEnabled(d.AveragingTime != 0);
-    JvSpinEditConfSlaveID->setValue(d.ModbusAddr);
-    if (!HasBaudRateChoice(d.TypeId)) {
-        ComboBoxConfBaudrate->setCurrentIndex(Baud9600Index);
-        SetGroupBoxesEnabled({GroupBoxConfBaudRate}, false);
-    } else {
-        SetGroupBoxesEnabled({GroupBoxConfBaudRate}, true);
-        for (int i = 0; i < tarvo::BaudListCount; ++i)
-            if (BaudListRates[i] == d.Baudrate)
-                ComboBoxConfBaudrate->setCurrentIndex(i);
-    }
-}
-
-void TFormMain::ClearDiagIndicators() {
-    for (TLcdIndicator* ind : {IndicatorT, IndicatorRU, IndicatorRline, IndicatorTkor, IndicatorCalibrDate})
-        ind->setIndicatorstring(QString());
-}
-
-void TFormMain::StopDiagnostics() {
-    TimerDiagPoll->stop();
-    SetPrgState(PSPausePolling);
 }

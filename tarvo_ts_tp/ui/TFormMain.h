@@ -3,6 +3,7 @@
 // queries on the link and reacts to their results by program state.
 #pragma once
 
+#include "LimitSpinBox.h"
 #include "ModbusComm.h"
 #include "ProgramState.h"
 #include "SearchPlan.h"
@@ -11,6 +12,7 @@
 #include <QMainWindow>
 #include <array>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -32,6 +34,8 @@ class QToolButton;
 class QWidget;
 class TFormEnterCorrNSX;
 class TLcdIndicator;
+
+struct TConfigPageValues;
 class TfrmAbout;
 
 // Sets the program's help file (its file name is "Tarvo_TS_TP.chm"); the help command is enabled once
@@ -69,15 +73,41 @@ public:
     void ActionConnectExecute();
     void ComboBoxComPortDropDown();
     void ActionReadConfigExecute();
+    void ActionWriteConfigExecute();
     void ActionReadDopDataExecute();
+    void ActionWriteDopDataExecute();
+    void ActionCalibrExecute();
+    void StartStopDiagnostics();
+    void PerformZeroCorrection();
+    void ClearZeroCorrection();
+    void PerformNSXCorrection();
+    void ClearNSXCorrection();
     void ActionHelpContentsExecute();
     void ActionAboutExecute();
+
+    // Page rules and field checks (the controls call them; tests may too).
+    void SelectSensorTypeByItemindex(int i);
+    void ComboBoxCurrentOutputRangeChange();
+    bool IsConfigChanged() const;
+    TConfigPageValues ConfigPageValues() const;
+    void EditSensorNumberExit();
+    void JvSpinEditWithLimitsExit(TLimitSpinBox* field);
+    void FinishCalibration();
+    void StartDiagnostics();
+    void StopDiagnostics();
+    void TimerDiagPollTimer();
+
+    // How the NSX dialog is run: exec() unless a test scripts it. Returns the dialog's result.
+    void SetNsxDialogRunner(std::function<int(TFormEnterCorrNSX&)> runner) {
+        FNsxDialogRunner = std::move(runner);
+    }
 
     TfrmAbout* AboutBox() const { return frmAbout; }
     TFormEnterCorrNSX* EnterCorrNSXDialog() const { return FormEnterCorrNSX; }
 
 protected:
     bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
 
@@ -129,15 +159,31 @@ private:
     void OnInitIdentification();
     void OnInitConfiguration();
 
-    // Pages (as far as connecting needs them).
+    // Configuration page and sensor data.
     void FillConfigControls();
-    void SelectSensorTypeByItemindex(int i);
-    void ComboBoxCurrentOutputRangeChange();
     void CheckBoxAveragingTurnOnClick();
-    void ClearDiagIndicators();
+    void QueueConfigRead(bool toNewAddr);
+    void OnConfigWritten();
     void OnConfigRead();
+    void RecoverBaudRateChange();
+    void FollowBaudRateChange();
     void OnSensorDataRead();
-    void StopDiagnostics();
+    void TabSheetDeviceConfigShow();
+
+    // Calibration page.
+    void WriteCalibrationDate();
+    void ShowCalibrCurrentPanel(int step);
+    void OnCalibrationStep();
+    void TabSheetCalibrShow();
+
+    // Diagnostics page.
+    void ClearDiagIndicators();
+    void RequestDiagData();
+    void PageControlChanging(QWidget* leaving);
+    void PageControlChange(QWidget* entered);
+    void OnDiagValues();
+    void OnZeroCorrection();
+    void OnNsxCorrection();
 
 public:
     // Controls and actions, named as the program names them (tests find them by objectName too).
@@ -188,8 +234,8 @@ public:
     QRadioButton* RadioButton3WiredScheme = nullptr;
     QRadioButton* RadioButton4WiredScheme = nullptr;
     QGroupBox* GroupBoxTempRange = nullptr;
-    QSpinBox* JvSpinEditTopTBound = nullptr;
-    QSpinBox* JvSpinEditBottomTBound = nullptr;
+    TLimitSpinBox* JvSpinEditTopTBound = nullptr;
+    TLimitSpinBox* JvSpinEditBottomTBound = nullptr;
     QLabel* LabelMaxTemp = nullptr;
     QLabel* LabelMinTemp = nullptr;
     QGroupBox* GroupBoxCurrentOutputParams = nullptr;
@@ -210,7 +256,7 @@ public:
     QToolButton* SpeedButtonStartCalibr = nullptr;
     QToolButton* SpeedButtonCancelCalibr = nullptr;
     QWidget* PanelCalibrMeasuredCurrentValue = nullptr;
-    QSpinBox* JvSpinEditCalibrLead = nullptr;
+    TLimitSpinBox* JvSpinEditCalibrLead = nullptr;
 
     TLcdIndicator* IndicatorT = nullptr;
     TLcdIndicator* IndicatorRU = nullptr;
@@ -219,6 +265,10 @@ public:
     TLcdIndicator* IndicatorCalibrDate = nullptr;
     QLineEdit* EditCalibrNum = nullptr;
     QLabel* LabelSelfDiag = nullptr;
+    QLabel* LabelRU = nullptr;
+    QLabel* LabelRUUnits = nullptr;
+    QLabel* LabelRLine = nullptr;
+    QLabel* LabelRLineUnits = nullptr;
     QToolButton* SpeedButtonStartDiagPolling = nullptr;
     QGroupBox* GroupBoxZeroCorrection = nullptr;
     QGroupBox* GroupBoxNSXCorrection = nullptr;
@@ -243,6 +293,10 @@ private:
     TBaudRate SearchBaudRate = CBR_9600;
     // The port list the search runs over, as it was when the search started.
     QStringList FSearchPorts;
+
+    // The page shown last, so that leaving a page can be told from entering the next.
+    QWidget* FShownPage = nullptr;
+    std::function<int(TFormEnterCorrNSX&)> FNsxDialogRunner;
 
     TfrmAbout* frmAbout = nullptr;
     TFormEnterCorrNSX* FormEnterCorrNSX = nullptr;

@@ -1,0 +1,204 @@
+// The diagnostics page: measurements polled every 2000 ms while the page is shown, their display, and
+// the zero and NSX corrections, which run as chains of replies while measurements run.
+#include "LcdIndicator.h"
+#include "MessageService.h"
+#include "ModbusRtu.h"
+#include "PageRules.h"
+#include "TFormEnterCorrNSX.h"
+#include "TFormMain.h"
+
+#include <QAction>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QTabWidget>
+#include <QTimer>
+
+// ---------------------------------------------------------------------------------------------------
+// Starting and stopping
+
+void TFormMain::StartStopDiagnostics() {
+    const bool wasEnabled = ActionStartStopDiagnostics->isEnabled();
+    ActionStartStopDiagnostics->setEnabled(false);
+    if (FPrgState == PSPolling)
+        StopDiagnostics();
+    else if (FPrgState == PSPausePolling)
+        StartDiagnostics();
+    ActionStartStopDiagnostics->setEnabled(wasEnabled);
+    // The command's look follows the state at once rather than at the next idle moment.
+    ActionStartStopDiagnosticsUpdate();
+}
+
+void TFormMain::StartDiagnostics() {
+    if (PageControl->currentWidget() != TabSheetDiag)
+        PageControl->setCurrentWidget(TabSheetDiag);
+    SetPrgState(PSPolling);
+    RequestDiagData();
+    TimerDiagPoll->start();
+}
+
+void TFormMain::StopDiagnostics() {
+    TimerDiagPoll->stop();
+    SetPrgState(PSPausePolling);
+    ClearDiagIndicators();
+}
+
+void TFormMain::TimerDiagPollTimer() {
+    if (FPrgState == PSPolling)
+        RequestDiagData();
+}
+
+void TFormMain::RequestDiagData() {
+    if (FPrgState != PSPolling || !FCurrentDevice)
+        return;
+    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnReadHoldingRegisters, tarvo::DiagDataStart,
+               tarvo::DiagDataRegs);
+}
+
+void TFormMain::ClearDiagIndicators() {
+    for (TLcdIndicator* ind : {IndicatorT, IndicatorRU, IndicatorRline, IndicatorTkor, IndicatorCalibrDate})
+        ind->setIndicatorstring(QString());
+    LabelSelfDiag->clear();
+    EditCalibrNum->clear();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Page rules: measurements run only while the diagnostics page is shown.
+
+void TFormMain::PageControlChanging(QWidget* leaving) {
+    if (leaving == TabSheetDiag) {
+        TimerDiagPoll->stop();
+        ClearDiagIndicators();
+    }
+}
+
+void TFormMain::PageControlChange(QWidget* entered) {
+    if (entered != TabSheetDiag && FPrgState == PSPolling)
+        StopDiagnostics();
+    if (entered == TabSheetDeviceConfig)
+        TabSheetDeviceConfigShow();
+    else if (entered == TabSheetCalibr)
+        TabSheetCalibrShow();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Diagnostic values
+
+void TFormMain::OnDiagValues() {
+    static const QString NoAnswer = QStringLiteral("Преобразователь не отвечает на запрос");
+    if (StatusPanels[3]->text() == NoAnswer)
+        SetPanel(3, QString());
+    FNoAnswerCount = 0;
+    if (!FCurrentDevice)
+        return;
+    TTarvoDevice& d = *FCurrentDevice;
+    const int n = qBound(0, int(ReceivedQuery.RegCount), TModbusCmdQuery::BufferSize);
+    DecodeDiagData(std::span<const std::uint8_t>(ReceivedQuery.Buffer.data(), std::size_t(n)), d.DiagData);
+
+    const TDiagDisplay s = DiagDisplay(d, QLocale());
+    IndicatorT->setIndicatorstring(s.temperature);
+    LabelRU->setText(s.ruLabel);
+    LabelRUUnits->setText(s.ruUnits);
+    IndicatorRU->setIndicatorstring(s.ru);
+    IndicatorRline->setEnabled(s.rlineEnabled);
+    IndicatorRline->setIndicatorstring(s.rline);
+    LabelRLine->setEnabled(s.rlineEnabled);
+    LabelRLineUnits->setEnabled(s.rlineEnabled);
+    IndicatorTkor->setIndicatorstring(s.bodyTemperature);
+    LabelSelfDiag->setText(s.selfDiag);
+    IndicatorCalibrDate->setIndicatorstring(s.calibrDate);
+    EditCalibrNum->setText(s.calibrNumber);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Zero correction
+
+void TFormMain::PerformZeroCorrection() {
+    if (FPrgState != PSPolling || !FCurrentDevice)
+        return;
+    if (!AskQuestion(QStringLiteral("Провести подстройку \"0\"?")) || !FCurrentDevice)
+        return;
+    QueryData[0] = 1;
+    SetPanel(3, QStringLiteral("Подстройка 0 °С..."));
+    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnZeroCorrection, 0, 0);
+}
+
+void TFormMain::ClearZeroCorrection() {
+    if (FPrgState != PSPolling || !FCurrentDevice)
+        return;
+    if (!AskQuestion(
+            QStringLiteral("Сбросить значение поправочного коэффициента на значение по-умолчанию?")) ||
+        !FCurrentDevice)
+        return;
+    QueryData[0] = 0;
+    SetPanel(3, QStringLiteral("Сброс подстройки 0 °С..."));
+    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnZeroCorrection, 0, 0);
+}
+
+void TFormMain::OnZeroCorrection() {
+    if (ReceivedQuery.Buffer[0] == 1)
+        SetPanel(3, QStringLiteral("Подстройка 0 °С выполнена"));
+    else if (ReceivedQuery.Buffer[0] == 0)
+        SetPanel(3, QStringLiteral("Подстройка 0 °С сброшена"));
+}
+
+// ---------------------------------------------------------------------------------------------------
+// NSX correction
+
+void TFormMain::PerformNSXCorrection() {
+    if (FPrgState != PSPolling || !FCurrentDevice)
+        return;
+    if (!FCurrentDevice->TempCheckForNSXCorrection(FCurrentDevice->DiagData.Temperature))
+        return;
+    if (!AskQuestion(QStringLiteral("Провести подстройку НСХ?")) || !FCurrentDevice)
+        return;
+    std::fill_n(QueryData.begin(), 4, std::uint8_t(0));
+    SetPanel(3, QStringLiteral("Подстройка НСХ..."));
+    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnNsxCorrection, 0, 0, 1);
+}
+
+void TFormMain::ClearNSXCorrection() {
+    if (FPrgState != PSPolling || !FCurrentDevice)
+        return;
+    if (!AskQuestion(QStringLiteral("Сбросить подстройку НСХ?")) || !FCurrentDevice)
+        return;
+    const std::uint8_t reset[4] = {0, 0, 0, 1};
+    std::copy_n(reset, 4, QueryData.begin());
+    SetPanel(3, QStringLiteral("Сброс подстройки НСХ..."));
+    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnNsxCorrection, 0, 0, 1);
+}
+
+void TFormMain::OnNsxCorrection() {
+    if (!FCurrentDevice)
+        return;
+    // The dialog runs a nested event loop in which further results are dispatched: keep what this
+    // reply says before it opens.
+    const TModbusCmdQuery reply = ReceivedQuery;
+    if (reply.CalibrStep == 2) {
+        SetPanel(3, QStringLiteral("Подстройка НСХ выполнена"));
+        return;
+    }
+    if (reply.CalibrStep != 1)
+        return;
+    if (reply.Buffer[0] != 0 || reply.Buffer[1] != 0 || reply.Buffer[2] != 0 || reply.Buffer[3] != 0) {
+        SetPanel(3, QStringLiteral("Подстройка НСХ сброшена"));
+        return;
+    }
+    TFormEnterCorrNSX& dialog = *FormEnterCorrNSX;
+    dialog.JvSpinEditCorrNSXRealTemp->setValue(FCurrentDevice->DiagData.Temperature / 100.0);
+    dialog.LabelEnter->setText(NsxPrompt(FCurrentDevice->SensorType));
+    const int result = FNsxDialogRunner ? FNsxDialogRunner(dialog) : dialog.exec();
+    // The measurements may have stopped, or the transducer gone, while the dialog was open.
+    if (!FCurrentDevice)
+        return;
+    if (result != QDialog::Accepted) {
+        SetPanel(3, QStringLiteral("Процедура подстройки НСХ отменена"));
+        return;
+    }
+    const std::int32_t t = TemperatureToHundredths(dialog.JvSpinEditCorrNSXRealTemp->value());
+    if (!FCurrentDevice->TempCheckForNSXCorrection(t))
+        return;
+    PutIntBE(t, std::span<std::uint8_t>(QueryData.data(), QueryData.size()), 0, 4);
+    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnNsxCorrection, 0, 0, 2);
+}
