@@ -41,9 +41,15 @@ function(tarvo_add_qtest name)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 120)
     endif()
+    set(env "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8")
+    if(TARVO_SANITIZE STREQUAL "thread")
+        # Fixtures start the simulator from a threaded process (the child only execs); tsan.supp covers
+        # QtTest's own watchdog, whose join happens inside the uninstrumented Qt libraries.
+        list(APPEND env "TSAN_OPTIONS=die_after_fork=0 suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp")
+    endif()
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
+        ENVIRONMENT "${env}"
         LABELS "${ARG_LABELS}")
 endfunction()
 
