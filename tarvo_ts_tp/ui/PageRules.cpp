@@ -1,5 +1,7 @@
 #include "PageRules.h"
 
+#include "ModbusRtu.h"
+
 #include <cstdlib>
 
 int BaudTextNumber(const QString& text) {
@@ -101,6 +103,13 @@ TConfigWrite PlanConfigWrite(const TTarvoDevice& d, const TConfigPageValues& v) 
     b.BaudCode = std::uint16_t(baudCode);
     b.OutSignalRange = HasOutputRangeChoice(d.TypeId) ? std::uint8_t(v.rangeIndex + 1) : d.OutSignalRange;
     return w;
+}
+
+bool IsTransducerRefusal(const QString& errorText) {
+    for (int code = 0; code <= 255; ++code)
+        if (errorText == modbus::ModbusErrorText(std::uint8_t(code)))
+            return true;
+    return false;
 }
 
 TCurrentLimits CalibrCurrentLimits(int step, std::uint8_t typeId) {

@@ -41,6 +41,10 @@ struct TConfigWrite {
 };
 TConfigWrite PlanConfigWrite(const TTarvoDevice& d, const TConfigPageValues& v);
 
+// Whether a failure text is the transducer's own refusal (an exception reply): the request reached it
+// and was not carried out, so nothing it asked for (a new rate, say) took effect.
+bool IsTransducerRefusal(const QString& errorText);
+
 // The current field of a calibration step: limits, start value and the refusal text of a value outside
 // them; `valid` is false for a step or a transducer without a current value to enter.
 struct TCurrentLimits {

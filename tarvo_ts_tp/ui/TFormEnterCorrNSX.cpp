@@ -31,5 +31,7 @@ TFormEnterCorrNSX::TFormEnterCorrNSX(QWidget* parent) : QDialog(parent) {
     col->addWidget(LabelEnter);
     col->addLayout(row);
     col->addWidget(ok, 0, Qt::AlignRight);
-    setFixedSize(sizeHint().expandedTo(QSize(320, 0)));
+    // A fixed border that still fits the prompt, which is set anew (two lines) before each use.
+    LabelEnter->setMinimumWidth(300);
+    col->setSizeConstraint(QLayout::SetFixedSize);
 }

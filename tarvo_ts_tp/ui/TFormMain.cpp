@@ -7,6 +7,7 @@
 #include "Logging.h"
 #include "MessageService.h"
 #include "ModbusRtu.h"
+#include "PageRules.h"
 #include "PictureStrip.h"
 #include "TFormEnterCorrNSX.h"
 #include "TfrmAbout.h"
@@ -404,6 +405,10 @@ QWidget* TFormMain::CreateConfigPage() {
     CheckListBoxSensorType->setSelectionMode(QAbstractItemView::SingleSelection);
     (new QVBoxLayout(sensorBox))->addWidget(CheckListBoxSensorType);
     connect(CheckListBoxSensorType, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        SelectSensorTypeByItemindex(CheckListBoxSensorType->row(item));
+    });
+    // A check mark set or taken away from the keyboard: exactly one type stays checked.
+    connect(CheckListBoxSensorType, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         SelectSensorTypeByItemindex(CheckListBoxSensorType->row(item));
     });
 
@@ -1016,8 +1021,12 @@ void TFormMain::DispatchError() {
             q.StartAddr == tarvo::ConfigStart && q.FuncCode == modbus::fnWriteMultipleRegisters;
         if (err != PortLost && configWrite && FCurrentDevice &&
             FCurrentDevice->Baudrate != FCurrentDevice->NewBaudrate) {
-            RecoverBaudRateChange();
-            return;
+            // A refusal says the transducer kept its rate: following the new one would lose it.
+            if (!IsTransducerRefusal(err)) {
+                RecoverBaudRateChange();
+                return;
+            }
+            FCurrentDevice->NewBaudrate = FCurrentDevice->Baudrate;
         }
         if (q.StartAddr == tarvo::SensorDataStart && q.FuncCode == modbus::fnWriteMultipleRegisters) {
             if (FCurrentDevice)

@@ -55,9 +55,13 @@ std::span<const std::uint8_t> ReplyData(const TModbusCmdQuery& q) {
 void TFormMain::SelectSensorTypeByItemindex(int i) {
     if (i < 0 || i >= CheckListBoxSensorType->count())
         return;
-    for (int k = 0; k < CheckListBoxSensorType->count(); ++k)
-        CheckListBoxSensorType->item(k)->setCheckState(k == i ? Qt::Checked : Qt::Unchecked);
-    CheckListBoxSensorType->setCurrentRow(i);
+    {
+        const QSignalBlocker block(CheckListBoxSensorType);
+        for (int k = 0; k < CheckListBoxSensorType->count(); ++k)
+            CheckListBoxSensorType->item(k)->setCheckState(k == i ? Qt::Checked : Qt::Unchecked);
+        CheckListBoxSensorType->setCurrentRow(i);
+    }
+    CheckListBoxSensorType->viewport()->update();
     const bool resistance = i < 6;
     SetGroupBoxesEnabled({GroupBoxWireScheme}, resistance);
     if (!resistance) {

@@ -57,6 +57,7 @@ private Q_SLOTS:
     void addressChange();
     void rateChange();
     void rateChangeReplyLost();
+    void rateChangeRefused();
     void sensorData();
     void wizardWithoutCurrentOutput();
     void wizardWithCurrentOutput_data();
@@ -274,6 +275,25 @@ void TstPagesSim::rateChangeReplyLost() {
     QVERIFY(form.StatusPanels[3]->text().isEmpty());
     QCOMPARE(CommThreadBaudRate(), CBR_57600);
     QVERIFY(messages.boxes.isEmpty());
+}
+
+void TstPagesSim::rateChangeRefused() {
+    TScriptedMessages messages;
+    TFormMain form;
+    QVERIFY(Open(form, T118));
+    form.PageControl->setCurrentWidget(form.TabSheetDeviceConfig);
+    form.ComboBoxConfBaudrate->setCurrentIndex(0); // 1200
+    QVERIFY(sim_->command(QStringLiteral("fault 0:1 exception 3")).startsWith(QLatin1String("ok")));
+    form.ActionWriteConfig->trigger();
+    // The transducer refused: it keeps its rate and so does the program.
+    QTRY_COMPARE(messages.texts(), QStringList{modbus::ModbusErrorText(3)});
+    QVERIFY(messages.allErrorBoxes());
+    QCOMPARE(CommThreadBaudRate(), CBR_19200);
+    QCOMPARE(form.CurrentDevice()->NewBaudrate, CBR_19200);
+    QCOMPARE(Get(QStringLiteral("get 0:1 rate")), QStringLiteral("19200"));
+    form.ActionReadDopData->trigger();
+    QTRY_COMPARE(form.EditSensorNumber->text(), QStringLiteral("12"));
+    QCOMPARE(form.PrgState(), PSPausePolling);
 }
 
 void TstPagesSim::sensorData() {
