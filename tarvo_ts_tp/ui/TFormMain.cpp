@@ -1058,7 +1058,11 @@ void TFormMain::DispatchError() {
     }
     if (err == PortLost || err == PurgeFailed5) {
         const bool searching = FPrgState == PSSearchDevs;
+        const bool connected = IsConnectedState(FPrgState);
         SetPrgState(PSNoDevice);
+        // The status bar must not go on reporting a connection that is gone.
+        if (connected)
+            ShowNotConnected();
         TimerDiagPoll->stop();
         CloseCommLink();
         // A search ends with its port: the find command must not keep offering to cancel it.

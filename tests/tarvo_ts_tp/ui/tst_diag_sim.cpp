@@ -222,6 +222,9 @@ void TstDiagSim::portLost() {
     QVERIFY(!CommThreadConnected());
     QCOMPARE(form.PageControl->currentWidget(), form.TabSheetConnect);
     QVERIFY(form.IndicatorT->Indicatorstring().isEmpty());
+    QCOMPARE(form.StatusPanels[0]->text(), QStringLiteral("Соединение не установлено"));
+    QVERIFY(form.StatusPanels[1]->text().isEmpty());
+    QVERIFY(form.StatusPanels[2]->text().isEmpty());
 }
 
 void TstDiagSim::zeroCorrection() {
