@@ -20,6 +20,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -878,7 +879,12 @@ void TFormMain::QueueIdentification(std::uint8_t addr) {
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* e) {
-    if (e->type() == QEvent::FocusOut) {
+    // A field is left when the focus moves to another control of the window, not when a box, a menu or
+    // another window takes it for a while.
+    const auto reason =
+        e->type() == QEvent::FocusOut ? static_cast<QFocusEvent*>(e)->reason() : Qt::OtherFocusReason;
+    if (e->type() == QEvent::FocusOut && reason != Qt::ActiveWindowFocusReason &&
+        reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason) {
         if (watched == EditSensorNumber)
             EditSensorNumberExit();
         else if (watched == JvSpinEditTopTBound || watched == JvSpinEditBottomTBound ||

@@ -189,13 +189,15 @@ void TFormMain::OnNsxCorrection() {
     dialog.JvSpinEditCorrNSXRealTemp->setValue(FCurrentDevice->DiagData.Temperature / 100.0);
     dialog.LabelEnter->setText(NsxPrompt(FCurrentDevice->SensorType));
     const int result = FNsxDialogRunner ? FNsxDialogRunner(dialog) : dialog.exec();
-    // The measurements may have stopped, or the transducer gone, while the dialog was open.
     if (!FCurrentDevice)
         return;
     if (result != QDialog::Accepted) {
         SetPanel(3, QStringLiteral("Процедура подстройки НСХ отменена"));
         return;
     }
+    // Measurements stopped while the dialog was open drop the rest of the correction.
+    if (FPrgState != PSPolling)
+        return;
     const std::int32_t t = TemperatureToHundredths(dialog.JvSpinEditCorrNSXRealTemp->value());
     if (!FCurrentDevice->TempCheckForNSXCorrection(t))
         return;

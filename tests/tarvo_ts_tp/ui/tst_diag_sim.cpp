@@ -344,6 +344,21 @@ void TstDiagSim::nsxCorrection() {
     QCOMPARE(messages.boxes[3].text, modbus::ModbusErrorText(16));
     QCOMPARE(messages.boxes[3].icon, TMessageService::Icon::Error);
     QCOMPARE(form.PrgState(), PSPolling);
+
+    // Measurements stopped while the dialog is open: the second step is dropped.
+    form.SetNsxDialogRunner([&form](TFormEnterCorrNSX& dialog) {
+        form.StopDiagnostics();
+        dialog.JvSpinEditCorrNSXRealTemp->setValue(100);
+        return int(QDialog::Accepted);
+    });
+    QVERIFY(QTest::qWaitFor([] { return NothingQueued(); }, 3000));
+    sim_->clearReceived(0);
+    form.ActionNSXCorrection->trigger();
+    QTRY_COMPARE(form.PrgState(), PSPausePolling);
+    QVERIFY(QTest::qWaitFor([] { return NothingQueued(); }, 3000));
+    QCOMPARE(Rx(*sim_, 0).toHex(' ').left(20), Hex("01 66 01 00 00 00 00").toHex(' '));
+    QCOMPARE(Rx(*sim_, 0).size(), 9);
+    QCOMPARE(messages.boxes.size(), 5);
 }
 
 // Not part of the suite: TARVO_MEMORY_CHECK=1 runs 1000 real polls and reports the resident set size.
