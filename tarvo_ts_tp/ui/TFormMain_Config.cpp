@@ -291,9 +291,7 @@ void TFormMain::OnConfigRead() {
     SetPanel(3, QString());
     TConfigBlock block;
     DecodeConfigBlock(ReplyData(ReceivedQuery), block);
-    const std::uint8_t outRange = d.OutSignalRange;
-    d.ApplyConfig(block);
-    d.OutSignalRange = outRange; // taken below, after the rate and the address
+    d.ApplyConfig(block); // everything but the address and the rate, which are confirmed below
 
     const TBaudRate rate = BaudCodeToRate(block.BaudCode);
     if (d.Baudrate != d.NewBaudrate && rate == d.NewBaudrate) {
@@ -310,7 +308,6 @@ void TFormMain::OnConfigRead() {
         RefreshDevicesGrid();
         SetPanel(2, QStringLiteral("Адрес ") + QString::number(d.ModbusAddr));
     }
-    d.OutSignalRange = block.OutSignalRange;
     FillConfigControls();
 }
 
