@@ -279,6 +279,26 @@ void Transducer::addIntProp(const QString& key, int* field, int lo, int hi) {
                        }};
 }
 
+void Transducer::addTextProp(const QString& key, QByteArray* field, int width) {
+    props_[key] = Prop{[field](double) { return FromWire(*field); },
+                       [field, width](const QString& v) {
+                           *field = ToWire(v, width);
+                           return QString();
+                       }};
+}
+
+void Transducer::addNumberProp(const QString& key, std::uint32_t* field) {
+    props_[key] = Prop{[field](double) { return QString::number(*field); },
+                       [field, key](const QString& v) {
+                           bool ok = false;
+                           const qulonglong n = v.toULongLong(&ok);
+                           if (!ok || n > 0xFFFFFFFFull)
+                               return QStringLiteral("%1 must be 0..4294967295, not '%2'").arg(key, v);
+                           *field = std::uint32_t(n);
+                           return QString();
+                       }};
+}
+
 void Transducer::addBoolProp(const QString& key, bool* field) {
     props_[key] =
         Prop{[field](double) { return QString::fromLatin1(*field ? "1" : "0"); },
@@ -375,26 +395,9 @@ NewerTransducer::NewerTransducer(int type) {
     calDate = Date{15, 3, 2019};
     calNumber = 1;
     addCommonProps();
-    props_[QStringLiteral("name")] = Prop{[this](double) { return FromWire(fixedName); },
-                                          [this](const QString& v) {
-                                              fixedName = ToWire(v, 32);
-                                              return QString();
-                                          }};
-    props_[QStringLiteral("sensorname")] = Prop{[this](double) { return FromWire(sensorName); },
-                                                [this](const QString& v) {
-                                                    sensorName = ToWire(v, 28);
-                                                    return QString();
-                                                }};
-    props_[QStringLiteral("sensornumber")] =
-        Prop{[this](double) { return QString::number(sensorNumber); },
-             [this](const QString& v) {
-                 bool ok = false;
-                 const qulonglong n = v.toULongLong(&ok);
-                 if (!ok || n > 0xFFFFFFFFull)
-                     return QStringLiteral("sensornumber must be 0..4294967295, not '%1'").arg(v);
-                 sensorNumber = std::uint32_t(n);
-                 return QString();
-             }};
+    addTextProp(QStringLiteral("name"), &fixedName, 32);
+    addTextProp(QStringLiteral("sensorname"), &sensorName, 28);
+    addNumberProp(QStringLiteral("sensornumber"), &sensorNumber);
     addIntProp(QStringLiteral("sensortype"), &sensorType, 1, 11);
     addIntProp(QStringLiteral("scheme"), &connScheme, 0, 255);
     addIntProp(QStringLiteral("low"), &rangeLow, -32768, 32767);
@@ -738,26 +741,9 @@ OlderTransducer::OlderTransducer(int type) {
     calDate = Date{15, 3, 2019};
     setTemperature = 25.0;
     addCommonProps();
-    props_[QStringLiteral("typetext")] = Prop{[this](double) { return FromWire(typeText); },
-                                              [this](const QString& v) {
-                                                  typeText = ToWire(v, 16);
-                                                  return QString();
-                                              }};
-    props_[QStringLiteral("sensortext")] = Prop{[this](double) { return FromWire(sensorText); },
-                                                [this](const QString& v) {
-                                                    sensorText = ToWire(v, 24);
-                                                    return QString();
-                                                }};
-    props_[QStringLiteral("sensornumber")] =
-        Prop{[this](double) { return QString::number(sensorNumber); },
-             [this](const QString& v) {
-                 bool ok = false;
-                 const qulonglong n = v.toULongLong(&ok);
-                 if (!ok || n > 0xFFFFFFFFull)
-                     return QStringLiteral("sensornumber must be 0..4294967295, not '%1'").arg(v);
-                 sensorNumber = std::uint32_t(n);
-                 return QString();
-             }};
+    addTextProp(QStringLiteral("typetext"), &typeText, 16);
+    addTextProp(QStringLiteral("sensortext"), &sensorText, 24);
+    addNumberProp(QStringLiteral("sensornumber"), &sensorNumber);
     props_[QStringLiteral("sensordate")] =
         Prop{[this](double) {
                  return QStringLiteral("%1.%2.%3")

@@ -108,6 +108,8 @@ protected:
     virtual Bytes answer(const Bytes& frame, double now) = 0;
     Bytes exception(std::uint8_t function, std::uint8_t code) const;
     void addIntProp(const QString& key, int* field, int lo, int hi);
+    void addTextProp(const QString& key, QByteArray* field, int width);
+    void addNumberProp(const QString& key, std::uint32_t* field);
     void addBoolProp(const QString& key, bool* field);
     struct Prop {
         std::function<QString(double)> get;

@@ -62,18 +62,6 @@ public:
     }
 };
 
-// The port as the Russian texts name it: "СОМ" in Cyrillic letters for a port COMn, the name itself
-// for any other.
-QString CyrillicPortName(const QString& port) {
-    if (port.size() > 3 && port.startsWith(QLatin1String("COM"))) {
-        bool ok = false;
-        port.mid(3).toInt(&ok);
-        if (ok)
-            return QStringLiteral("СОМ") + port.mid(3);
-    }
-    return port;
-}
-
 TBaudRate BaudIndexToRate(int index) {
     if (index >= 0 && index < tarvo::BaudListCount)
         return BaudListRates[index];
@@ -1119,7 +1107,7 @@ void TFormMain::ActionFindExecute() {
         const auto addr = std::uint8_t(plan.addrFirst);
         CloseCommLink();
         if (OpenCommLink(port, baud)) {
-            SetPanel(3, QStringLiteral("Подключение к преобразователю ") + CyrillicPortName(port) +
+            SetPanel(3, QStringLiteral("Подключение к преобразователю ") + PortDisplayName(port, true) +
                             QStringLiteral(" (") + Bps(baud) + QStringLiteral(") адрес ") +
                             QString::number(addr));
             if (LoggingEnabled)
@@ -1150,7 +1138,7 @@ void TFormMain::ActionFindExecute() {
     ProgressBarFind->setValue(0);
     StepFindProgress();
     if (OpenCommLink(SearchComPort, SearchBaudRate)) {
-        SetPanel(3, QStringLiteral("Поиск преобразователя ") + CyrillicPortName(SearchComPort) +
+        SetPanel(3, QStringLiteral("Поиск преобразователя ") + PortDisplayName(SearchComPort, true) +
                         QStringLiteral(" (") + Bps(SearchBaudRate) + QStringLiteral(") адрес ") +
                         QString::number(FSearch.addr));
         QueueIdentification(std::uint8_t(FSearch.addr));
@@ -1162,7 +1150,7 @@ void TFormMain::ActionFindExecute() {
 }
 
 void TFormMain::SearchQueueIdentification() {
-    SetPanel(3, QStringLiteral("Поиск преобразователя ") + CyrillicPortName(SearchComPort) +
+    SetPanel(3, QStringLiteral("Поиск преобразователя ") + PortDisplayName(SearchComPort, true) +
                     QStringLiteral(" (") + Bps(SearchBaudRate) + QStringLiteral(") адрес ") +
                     QString::number(FSearch.addr));
     StepFindProgress();

@@ -30,18 +30,6 @@ QString Bps(TBaudRate rate) {
     return QString::number(BaudRateToInt(rate));
 }
 
-// The port as the Russian texts name it: "СОМ" in Cyrillic letters for a port COMn, the name itself
-// for any other.
-QString CyrillicPort(const QString& port) {
-    if (port.size() > 3 && port.startsWith(QLatin1String("COM"))) {
-        bool ok = false;
-        port.mid(3).toInt(&ok);
-        if (ok)
-            return QStringLiteral("СОМ") + port.mid(3);
-    }
-    return port;
-}
-
 std::span<const std::uint8_t> ReplyData(const TModbusCmdQuery& q) {
     const int n = qBound(0, int(q.RegCount), TModbusCmdQuery::BufferSize);
     return std::span<const std::uint8_t>(q.Buffer.data(), std::size_t(n));
@@ -271,7 +259,7 @@ void TFormMain::FollowBaudRateChange() {
     CloseCommLink();
     OpenCommLink(d.ComPortName, d.NewBaudrate);
     const bool toNewAddr = ReceivedQuery.IsChangeModbusSlaveAddr && d.ModbusAddr != d.NewAddr;
-    SetPanel(3, QStringLiteral("Изменение скорости обмена ") + CyrillicPort(d.ComPortName) +
+    SetPanel(3, QStringLiteral("Изменение скорости обмена ") + PortDisplayName(d.ComPortName, true) +
                     QStringLiteral(" (") + Bps(d.NewBaudrate) + QStringLiteral(") адрес ") +
                     QString::number(toNewAddr ? d.NewAddr : d.ModbusAddr));
 }
