@@ -524,10 +524,10 @@ int Server::busIndex(const QString& text, QString* error) const {
     return b;
 }
 
-Transducer* Server::findTransducer(const QString& spec, QString* error) {
-    const auto parts = spec.split(QLatin1Char(':'));
+Transducer* Server::findTransducer(const QString& name, QString* error) {
+    const auto parts = name.split(QLatin1Char(':'));
     if (parts.size() != 2) {
-        *error = QStringLiteral("a transducer is named BUS:ADDRESS, not '%1'").arg(spec);
+        *error = QStringLiteral("a transducer is named BUS:ADDRESS, not '%1'").arg(name);
         return nullptr;
     }
     const int b = busIndex(parts[0], error);
