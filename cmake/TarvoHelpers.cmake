@@ -45,7 +45,11 @@ function(tarvo_add_qtest name)
     if(TARVO_SANITIZE STREQUAL "thread")
         # Fixtures start the simulator from a threaded process (the child only execs); tsan.supp covers
         # QtTest's own watchdog, whose join happens inside the uninstrumented Qt libraries.
-        list(APPEND env "TSAN_OPTIONS=die_after_fork=0 suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp")
+        set(supp tsan.supp)
+        if("gui" IN_LIST ARG_LABELS)
+            set(supp tsan-gui.supp)
+        endif()
+        list(APPEND env "TSAN_OPTIONS=die_after_fork=0 suppressions=${PROJECT_SOURCE_DIR}/cmake/${supp}")
     endif()
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
