@@ -1,31 +1,14 @@
 // An independent Modbus RTU master (libmodbus) reads and writes the simulator's registers over its pty.
+#include "LibmodbusMaster.h"
 #include "SimFixture.h"
 
 #include <QTest>
 #include <cerrno>
-#include <modbus.h>
 
 namespace {
 
-struct Master {
-    Master(const QString& path, int rate, int slave) {
-        ctx = modbus_new_rtu(path.toLocal8Bit().constData(), rate, 'N', 8, 2);
-        if (!ctx)
-            return;
-        modbus_set_slave(ctx, slave);
-        modbus_set_response_timeout(ctx, 2, 0);
-        if (modbus_connect(ctx) != 0) {
-            modbus_free(ctx);
-            ctx = nullptr;
-        }
-    }
-    ~Master() {
-        if (ctx) {
-            modbus_close(ctx);
-            modbus_free(ctx);
-        }
-    }
-    modbus_t* ctx = nullptr;
+struct Master : LibmodbusMaster {
+    Master(const QString& path, int rate, int slave) : LibmodbusMaster(path, rate, slave, 2) {}
 };
 
 } // namespace

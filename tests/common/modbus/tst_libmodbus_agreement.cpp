@@ -1,11 +1,11 @@
 // Our frames against an independent Modbus RTU master (libmodbus) over a pseudo-terminal: the
 // requests it writes must equal ours byte for byte, and it must accept the replies we frame.
+#include "LibmodbusMaster.h"
 #include "ModbusRtu.h"
 
 #include <QTest>
 #include <fcntl.h>
 #include <future>
-#include <modbus.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -62,25 +62,8 @@ QByteArray framed(QByteArray body) {
     return body;
 }
 
-struct Master {
-    explicit Master(const QString& path) {
-        ctx = modbus_new_rtu(path.toLocal8Bit().constData(), 19200, 'N', 8, 2);
-        if (ctx) {
-            modbus_set_slave(ctx, 1);
-            modbus_set_response_timeout(ctx, 1, 0);
-            if (modbus_connect(ctx) != 0) {
-                modbus_free(ctx);
-                ctx = nullptr;
-            }
-        }
-    }
-    ~Master() {
-        if (ctx) {
-            modbus_close(ctx);
-            modbus_free(ctx);
-        }
-    }
-    modbus_t* ctx = nullptr;
+struct Master : LibmodbusMaster {
+    explicit Master(const QString& path) : LibmodbusMaster(path, 19200, 1, 1) {}
 };
 
 } // namespace
