@@ -229,6 +229,18 @@ Bytes Device::exception(std::uint8_t function, std::uint8_t code) const {
     return Bytes{std::uint8_t(address), std::uint8_t(function | 0x80), code};
 }
 
+Bytes Device::readHolding(const Bytes& f, double now) const {
+    if (f.size() != 6)
+        return exception(3, 3);
+    const int start = U16(f, 2), count = U16(f, 4);
+    if (count < 1 || count > 125)
+        return exception(3, 3);
+    const auto regs = readRegisters(start, count, now);
+    if (!regs)
+        return exception(3, 2);
+    return RegisterReply(std::uint8_t(address), *regs);
+}
+
 std::optional<int> Transducer::measuredTemperature(double now) const {
     if (temperatureNone)
         return std::nullopt;
@@ -262,6 +274,21 @@ QString Device::stateLine(double now) const {
     for (const auto& p : props_)
         parts << p.first + QLatin1Char('=') + Quote(p.second.get(now));
     return parts.join(QLatin1Char(' '));
+}
+
+void Device::addLineProps() {
+    addIntProp(QStringLiteral("address"), &address, 1, 247);
+    props_[QStringLiteral("rate")] = Prop{[this](double) { return QString::number(rate); },
+                                          [this](const QString& v) {
+                                              const auto n = ParseInt(v);
+                                              if (!n || !rateAllowed(*n))
+                                                  return QStringLiteral("rate '%1' is not one of the "
+                                                                        "device's rates")
+                                                      .arg(v);
+                                              rate = *n;
+                                              return QString();
+                                          }};
+    addIntProp(QStringLiteral("latency"), &latencyMs, 0, 10000);
 }
 
 void Device::addIntProp(const QString& key, int* field, int lo, int hi) {
@@ -315,18 +342,7 @@ void Device::addBoolProp(const QString& key, bool* field) {
 
 void Transducer::addCommonProps() {
     props_[QStringLiteral("type")] = Prop{[this](double) { return QString::number(typeCode); }, {}};
-    addIntProp(QStringLiteral("address"), &address, 1, 247);
-    props_[QStringLiteral("rate")] = Prop{[this](double) { return QString::number(rate); },
-                                          [this](const QString& v) {
-                                              const auto n = ParseInt(v);
-                                              if (!n || BaudCode(*n) == 0 || (isOlder() && *n != 1200))
-                                                  return QStringLiteral("rate '%1' is not one of the "
-                                                                        "transducer's rates")
-                                                      .arg(v);
-                                              rate = *n;
-                                              return QString();
-                                          }};
-    addIntProp(QStringLiteral("latency"), &latencyMs, 0, 10000);
+    addLineProps();
     props_[QStringLiteral("temp")] =
         Prop{[this](double now) {
                  const auto t = measuredTemperature(now);
@@ -514,17 +530,8 @@ std::optional<std::vector<std::uint16_t>> NewerTransducer::readRegisters(int sta
 Bytes NewerTransducer::answer(const Bytes& f, double now) {
     const std::uint8_t fn = f[1];
     switch (fn) {
-    case 3: {
-        if (f.size() != 6)
-            return exception(fn, 3);
-        const int start = U16(f, 2), count = U16(f, 4);
-        if (count < 1 || count > 125)
-            return exception(fn, 3);
-        const auto regs = readRegisters(start, count, now);
-        if (!regs)
-            return exception(fn, 2);
-        return RegisterReply(std::uint8_t(address), *regs);
-    }
+    case 3:
+        return readHolding(f, now);
     case 7:
         if (f.size() != 2)
             return exception(fn, 3);
@@ -1026,18 +1033,7 @@ std::optional<std::uint16_t> RegisterValue(const QString& text) {
 ForeignDevice::ForeignDevice() {
     rate = 19200;
     props_[QStringLiteral("kind")] = Prop{[](double) { return QStringLiteral("foreign"); }, {}};
-    addIntProp(QStringLiteral("address"), &address, 1, 247);
-    props_[QStringLiteral("rate")] = Prop{[this](double) { return QString::number(rate); },
-                                          [this](const QString& v) {
-                                              const auto n = ParseInt(v);
-                                              if (!n || BaudCode(*n) == 0)
-                                                  return QStringLiteral("rate '%1' is not one of 1200 2400 "
-                                                                        "4800 9600 19200 38400 57600")
-                                                      .arg(v);
-                                              rate = *n;
-                                              return QString();
-                                          }};
-    addIntProp(QStringLiteral("latency"), &latencyMs, 0, 10000);
+    addLineProps();
     props_[QStringLiteral("id")] = Prop{[this](double) { return FromWire(identity); },
                                         [this](const QString& v) {
                                             QStringEncoder enc("windows-1251");
@@ -1052,30 +1048,23 @@ ForeignDevice::ForeignDevice() {
     addIntProp(QStringLiteral("slaveid"), &slaveId, 0, 255);
     addBoolProp(QStringLiteral("run"), &running);
     addBoolProp(QStringLiteral("reportid"), &reportsId);
-    props_[QStringLiteral("first")] = Prop{[this](double) { return QString::number(first); },
-                                           [this](const QString& v) {
-                                               const auto n = ParseInt(v);
-                                               if (!n || *n < 0 || *n + count > 65536)
-                                                   return QStringLiteral("first must be 0..%1 with count %2, "
-                                                                         "not '%3'")
-                                                       .arg(65536 - count)
-                                                       .arg(count)
-                                                       .arg(v);
-                                               first = *n;
-                                               return QString();
-                                           }};
-    props_[QStringLiteral("count")] = Prop{[this](double) { return QString::number(count); },
-                                           [this](const QString& v) {
-                                               const auto n = ParseInt(v);
-                                               if (!n || *n < 1 || first + *n > 65536)
-                                                   return QStringLiteral("count must be 1..%1 from first %2, "
-                                                                         "not '%3'")
-                                                       .arg(65536 - first)
-                                                       .arg(first)
-                                                       .arg(v);
-                                               count = *n;
-                                               return QString();
-                                           }};
+    // The range stays within the 65536 register numbers: each bound is checked against the other.
+    const auto rangeProp = [this](const QString& key, int* field, int lo, const int* other) {
+        props_[key] = Prop{[field](double) { return QString::number(*field); },
+                           [field, lo, other, key](const QString& v) {
+                               const auto n = ParseInt(v);
+                               if (!n || *n < lo || *n + *other > 65536)
+                                   return QStringLiteral("%1 must be %2..%3, not '%4'")
+                                       .arg(key)
+                                       .arg(lo)
+                                       .arg(65536 - *other)
+                                       .arg(v);
+                               *field = *n;
+                               return QString();
+                           }};
+    };
+    rangeProp(QStringLiteral("first"), &first, 0, &count);
+    rangeProp(QStringLiteral("count"), &count, 1, &first);
     // "N=V N=V ...": every register value that is not 0; setting it replaces them all.
     props_[QStringLiteral("registers")] =
         Prop{[this](double) {
@@ -1141,17 +1130,8 @@ std::optional<std::vector<std::uint16_t>> ForeignDevice::readRegisters(int start
 Bytes ForeignDevice::answer(const Bytes& f, double now) {
     const std::uint8_t fn = f[1];
     switch (fn) {
-    case 3: {
-        if (f.size() != 6)
-            return exception(fn, 3);
-        const int start = U16(f, 2), n = U16(f, 4);
-        if (n < 1 || n > 125)
-            return exception(fn, 3);
-        const auto regs = readRegisters(start, n, now);
-        if (!regs)
-            return exception(fn, 2);
-        return RegisterReply(std::uint8_t(address), *regs);
-    }
+    case 3:
+        return readHolding(f, now);
     case 6: {
         if (f.size() != 6)
             return exception(fn, 3);

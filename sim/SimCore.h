@@ -93,6 +93,10 @@ public:
 protected:
     virtual Bytes answer(const Bytes& frame, double now) = 0;
     Bytes exception(std::uint8_t function, std::uint8_t code) const;
+    // Function 3 of 1..125 registers (exception 3 for another count or a bad frame, 2 outside readRegisters).
+    Bytes readHolding(const Bytes& frame, double now) const;
+    virtual bool rateAllowed(int r) const { return BaudCode(r) != 0; }
+    void addLineProps(); // address, rate, latency
     void addIntProp(const QString& key, int* field, int lo, int hi);
     void addTextProp(const QString& key, QByteArray* field, int width);
     void addNumberProp(const QString& key, std::uint32_t* field);
@@ -127,6 +131,7 @@ public:
     int lastCalStep = 0; // last calibration step carried out, 0 = none since the end of a calibration
 
 protected:
+    bool rateAllowed(int r) const override { return BaudCode(r) != 0 && (!isOlder() || r == 1200); }
     void addCommonProps();
 };
 

@@ -53,6 +53,25 @@ QString RegistersText(const QJsonValue& v, bool* ok) {
     return parts.join(QLatin1Char(' '));
 }
 
+// Sets the device's values from the file's keys in the given order; an error text, empty on success.
+QString ApplyKeys(Device& d, const QJsonObject& o, const QStringList& order, bool (*skipped)(const QString&)) {
+    for (const QString& key : order) {
+        if (!d.hasKey(key) || skipped(key))
+            return QStringLiteral("unknown key \"%1\"").arg(key);
+        QString value = JsonText(o.value(key));
+        if (key == QLatin1String("registers")) {
+            bool ok = false;
+            value = RegistersText(o.value(key), &ok);
+            if (!ok)
+                return QStringLiteral("\"registers\" must be an object of \"REGISTER\": VALUE");
+        }
+        const QString err = d.set(key, value);
+        if (!err.isEmpty())
+            return err;
+    }
+    return {};
+}
+
 QJsonObject RegistersObject(const ForeignDevice& d) {
     QJsonObject o;
     for (const auto& [reg, value] : d.values)
@@ -184,13 +203,9 @@ std::optional<Model> LoadModel(const QByteArray& json, QString* error) {
                 if (!order.contains(it.key()) && it.key() != QLatin1String("type") &&
                     it.key() != QLatin1String("address") && it.key() != QLatin1String("rate"))
                     order << it.key();
-            for (const QString& key : order) {
-                if (!t->hasKey(key) || Skipped(key))
-                    return fail(twhere + QStringLiteral(": unknown key \"%1\"").arg(key));
-                const QString err = t->set(key, JsonText(to.value(key)));
-                if (!err.isEmpty())
-                    return fail(twhere + QStringLiteral(": ") + err);
-            }
+            const QString err = ApplyKeys(*t, to, order, Skipped);
+            if (!err.isEmpty())
+                return fail(twhere + QStringLiteral(": ") + err);
             bus.transducers.push_back(std::move(t));
         }
         if (bo.contains(QLatin1String("foreign")) && !bo.value(QLatin1String("foreign")).isArray())
@@ -215,21 +230,9 @@ std::optional<Model> LoadModel(const QByteArray& json, QString* error) {
             for (auto it = fo.begin(); it != fo.end(); ++it)
                 if (!order.contains(it.key()) && it.key() != QLatin1String("address"))
                     order << it.key();
-            for (const QString& key : order) {
-                if (!d->hasKey(key) || ForeignSkipped(key))
-                    return fail(fwhere + QStringLiteral(": unknown key \"%1\"").arg(key));
-                QString value = JsonText(fo.value(key));
-                if (key == QLatin1String("registers")) {
-                    bool ok = false;
-                    value = RegistersText(fo.value(key), &ok);
-                    if (!ok)
-                        return fail(fwhere + QStringLiteral(": \"registers\" must be an object of "
-                                                            "\"REGISTER\": VALUE"));
-                }
-                const QString err = d->set(key, value);
-                if (!err.isEmpty())
-                    return fail(fwhere + QStringLiteral(": ") + err);
-            }
+            const QString err = ApplyKeys(*d, fo, order, ForeignSkipped);
+            if (!err.isEmpty())
+                return fail(fwhere + QStringLiteral(": ") + err);
             bus.foreign.push_back(std::move(d));
         }
         m.buses.push_back(std::move(bus));
