@@ -3,8 +3,11 @@
 #   scripts/deps.sh [extra-package ...]
 set -euo pipefail
 
+# socat and python3-pymodbus (with the serial modules its RTU server needs): a third-party Modbus slave
+# on a pty pair for the tests.
 packages=(build-essential cmake ninja-build qt6-base-dev qt6-serialport-dev libgl-dev
-          fonts-dejavu-core xvfb xauth libmodbus-dev pkg-config "$@")
+          fonts-dejavu-core xvfb xauth libmodbus-dev pkg-config
+          socat python3-pymodbus python3-serial python3-serial-asyncio "$@")
 
 missing=()
 for p in "${packages[@]}"; do

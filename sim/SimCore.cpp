@@ -189,9 +189,9 @@ QString FromWire(const QByteArray& bytes) {
 }
 
 // ---------------------------------------------------------------------------------------------------------
-// Transducer
+// Every device
 
-std::optional<Reply> Transducer::handle(const Bytes& frame, double now) {
+std::optional<Reply> Device::handle(const Bytes& frame, double now) {
     if (faults.silent || frame.size() < 4)
         return std::nullopt;
     Reply reply;
@@ -225,8 +225,20 @@ std::optional<Reply> Transducer::handle(const Bytes& frame, double now) {
     return reply;
 }
 
-Bytes Transducer::exception(std::uint8_t function, std::uint8_t code) const {
+Bytes Device::exception(std::uint8_t function, std::uint8_t code) const {
     return Bytes{std::uint8_t(address), std::uint8_t(function | 0x80), code};
+}
+
+Bytes Device::readHolding(const Bytes& f, double now) const {
+    if (f.size() != 6)
+        return exception(3, 3);
+    const int start = U16(f, 2), count = U16(f, 4);
+    if (count < 1 || count > 125)
+        return exception(3, 3);
+    const auto regs = readRegisters(start, count, now);
+    if (!regs)
+        return exception(3, 2);
+    return RegisterReply(std::uint8_t(address), *regs);
 }
 
 std::optional<int> Transducer::measuredTemperature(double now) const {
@@ -236,12 +248,12 @@ std::optional<int> Transducer::measuredTemperature(double now) const {
     return int(std::lround(t * 100)) + zeroOffset + nsxOffset;
 }
 
-QString Transducer::get(const QString& key, double now) const {
+QString Device::get(const QString& key, double now) const {
     const auto it = props_.find(key);
     return it == props_.end() ? QString() : it->second.get(now);
 }
 
-QString Transducer::set(const QString& key, const QString& value) {
+QString Device::set(const QString& key, const QString& value) {
     const auto it = props_.find(key);
     if (it == props_.end())
         return QStringLiteral("unknown value '%1' (known: %2)").arg(key, keys().join(QLatin1Char(' ')));
@@ -250,21 +262,36 @@ QString Transducer::set(const QString& key, const QString& value) {
     return it->second.set(value);
 }
 
-QStringList Transducer::keys() const {
+QStringList Device::keys() const {
     QStringList k;
     for (const auto& p : props_)
         k << p.first;
     return k;
 }
 
-QString Transducer::stateLine(double now) const {
+QString Device::stateLine(double now) const {
     QStringList parts;
     for (const auto& p : props_)
         parts << p.first + QLatin1Char('=') + Quote(p.second.get(now));
     return parts.join(QLatin1Char(' '));
 }
 
-void Transducer::addIntProp(const QString& key, int* field, int lo, int hi) {
+void Device::addLineProps() {
+    addIntProp(QStringLiteral("address"), &address, 1, 247);
+    props_[QStringLiteral("rate")] = Prop{[this](double) { return QString::number(rate); },
+                                          [this](const QString& v) {
+                                              const auto n = ParseInt(v);
+                                              if (!n || !rateAllowed(*n))
+                                                  return QStringLiteral("rate '%1' is not one of the "
+                                                                        "device's rates")
+                                                      .arg(v);
+                                              rate = *n;
+                                              return QString();
+                                          }};
+    addIntProp(QStringLiteral("latency"), &latencyMs, 0, 10000);
+}
+
+void Device::addIntProp(const QString& key, int* field, int lo, int hi) {
     props_[key] = Prop{[field](double) { return QString::number(*field); },
                        [field, lo, hi, key](const QString& v) {
                            const auto n = ParseInt(v);
@@ -279,7 +306,7 @@ void Transducer::addIntProp(const QString& key, int* field, int lo, int hi) {
                        }};
 }
 
-void Transducer::addTextProp(const QString& key, QByteArray* field, int width) {
+void Device::addTextProp(const QString& key, QByteArray* field, int width) {
     props_[key] = Prop{[field](double) { return FromWire(*field); },
                        [field, width](const QString& v) {
                            *field = ToWire(v, width);
@@ -287,7 +314,7 @@ void Transducer::addTextProp(const QString& key, QByteArray* field, int width) {
                        }};
 }
 
-void Transducer::addNumberProp(const QString& key, std::uint32_t* field) {
+void Device::addNumberProp(const QString& key, std::uint32_t* field) {
     props_[key] = Prop{[field](double) { return QString::number(*field); },
                        [field, key](const QString& v) {
                            bool ok = false;
@@ -299,7 +326,7 @@ void Transducer::addNumberProp(const QString& key, std::uint32_t* field) {
                        }};
 }
 
-void Transducer::addBoolProp(const QString& key, bool* field) {
+void Device::addBoolProp(const QString& key, bool* field) {
     props_[key] =
         Prop{[field](double) { return QString::fromLatin1(*field ? "1" : "0"); },
              [field, key](const QString& v) {
@@ -315,18 +342,7 @@ void Transducer::addBoolProp(const QString& key, bool* field) {
 
 void Transducer::addCommonProps() {
     props_[QStringLiteral("type")] = Prop{[this](double) { return QString::number(typeCode); }, {}};
-    addIntProp(QStringLiteral("address"), &address, 1, 247);
-    props_[QStringLiteral("rate")] = Prop{[this](double) { return QString::number(rate); },
-                                          [this](const QString& v) {
-                                              const auto n = ParseInt(v);
-                                              if (!n || BaudCode(*n) == 0 || (isOlder() && *n != 1200))
-                                                  return QStringLiteral("rate '%1' is not one of the "
-                                                                        "transducer's rates")
-                                                      .arg(v);
-                                              rate = *n;
-                                              return QString();
-                                          }};
-    addIntProp(QStringLiteral("latency"), &latencyMs, 0, 10000);
+    addLineProps();
     props_[QStringLiteral("temp")] =
         Prop{[this](double now) {
                  const auto t = measuredTemperature(now);
@@ -514,17 +530,8 @@ std::optional<std::vector<std::uint16_t>> NewerTransducer::readRegisters(int sta
 Bytes NewerTransducer::answer(const Bytes& f, double now) {
     const std::uint8_t fn = f[1];
     switch (fn) {
-    case 3: {
-        if (f.size() != 6)
-            return exception(fn, 3);
-        const int start = U16(f, 2), count = U16(f, 4);
-        if (count < 1 || count > 125)
-            return exception(fn, 3);
-        const auto regs = readRegisters(start, count, now);
-        if (!regs)
-            return exception(fn, 2);
-        return RegisterReply(std::uint8_t(address), *regs);
-    }
+    case 3:
+        return readHolding(f, now);
     case 7:
         if (f.size() != 2)
             return exception(fn, 3);
@@ -1007,6 +1014,157 @@ Bytes OlderTransducer::nsxCorrection(const Bytes& f, double now) {
         return ack(f);
     }
     return exception(fn, 3);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// A device of another kind
+
+namespace {
+// A register value as the control channel and the bus file give it: 0..65535, or -32768..-1 as two's
+// complement; decimal or 0x hex.
+std::optional<std::uint16_t> RegisterValue(const QString& text) {
+    const auto n = ParseInt(text);
+    if (!n || *n < -32768 || *n > 65535)
+        return std::nullopt;
+    return std::uint16_t(*n & 0xFFFF);
+}
+} // namespace
+
+ForeignDevice::ForeignDevice() {
+    rate = 19200;
+    props_[QStringLiteral("kind")] = Prop{[](double) { return QStringLiteral("foreign"); }, {}};
+    addLineProps();
+    props_[QStringLiteral("id")] = Prop{[this](double) { return FromWire(identity); },
+                                        [this](const QString& v) {
+                                            QStringEncoder enc("windows-1251");
+                                            const QByteArray b = enc.encode(v);
+                                            if (b.size() > MaxIdentity)
+                                                return QStringLiteral("id must be at most %1 bytes, not %2")
+                                                    .arg(MaxIdentity)
+                                                    .arg(b.size());
+                                            identity = b;
+                                            return QString();
+                                        }};
+    addIntProp(QStringLiteral("slaveid"), &slaveId, 0, 255);
+    addBoolProp(QStringLiteral("run"), &running);
+    addBoolProp(QStringLiteral("reportid"), &reportsId);
+    // The range stays within the 65536 register numbers: each bound is checked against the other.
+    const auto rangeProp = [this](const QString& key, int* field, int lo, const int* other) {
+        props_[key] = Prop{[field](double) { return QString::number(*field); },
+                           [field, lo, other, key](const QString& v) {
+                               const auto n = ParseInt(v);
+                               if (!n || *n < lo || *n + *other > 65536)
+                                   return QStringLiteral("%1 must be %2..%3, not '%4'")
+                                       .arg(key)
+                                       .arg(lo)
+                                       .arg(65536 - *other)
+                                       .arg(v);
+                               *field = *n;
+                               return QString();
+                           }};
+    };
+    rangeProp(QStringLiteral("first"), &first, 0, &count);
+    rangeProp(QStringLiteral("count"), &count, 1, &first);
+    // "N=V N=V ...": every register value that is not 0; setting it replaces them all.
+    props_[QStringLiteral("registers")] =
+        Prop{[this](double) {
+                 QStringList parts;
+                 for (const auto& [reg, v] : values)
+                     if (v != 0)
+                         parts << QStringLiteral("%1=%2").arg(reg).arg(v);
+                 return parts.join(QLatin1Char(' '));
+             },
+             [this](const QString& v) {
+                 std::map<int, std::uint16_t> parsed;
+                 for (const QString& item : v.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                     const auto pair = item.split(QLatin1Char('='));
+                     const auto reg = pair.size() == 2 ? ParseInt(pair[0]) : std::nullopt;
+                     const auto value = pair.size() == 2 ? RegisterValue(pair[1]) : std::nullopt;
+                     if (!reg || !value || *reg < 0 || *reg > 65535)
+                         return QStringLiteral("registers must be REGISTER=VALUE ... (0..65535 each), "
+                                               "not '%1'")
+                             .arg(item);
+                     parsed[*reg] = *value;
+                 }
+                 values = std::move(parsed);
+                 return QString();
+             }};
+}
+
+QString ForeignDevice::set(const QString& key, const QString& value) {
+    if (key != QLatin1String("reg"))
+        return Device::set(key, value);
+    const QStringList w = value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const auto start = w.isEmpty() ? std::nullopt : ParseInt(w[0]);
+    if (!start || w.size() < 2)
+        return QStringLiteral("usage: reg REGISTER VALUE [VALUE ...]");
+    if (!inRange(*start, int(w.size()) - 1))
+        return QStringLiteral("registers %1..%2 are outside %3..%4")
+            .arg(*start)
+            .arg(*start + int(w.size()) - 2)
+            .arg(first)
+            .arg(first + count - 1);
+    std::vector<std::uint16_t> regs;
+    for (int i = 1; i < w.size(); ++i) {
+        const auto v = RegisterValue(w[i]);
+        if (!v)
+            return QStringLiteral("a register value is 0..65535 or -32768..-1, not '%1'").arg(w[i]);
+        regs.push_back(*v);
+    }
+    for (std::size_t i = 0; i < regs.size(); ++i)
+        values[*start + int(i)] = regs[i];
+    return {};
+}
+
+std::optional<std::vector<std::uint16_t>> ForeignDevice::readRegisters(int start, int n, double) const {
+    if (!inRange(start, n))
+        return std::nullopt;
+    std::vector<std::uint16_t> regs;
+    for (int r = start; r < start + n; ++r) {
+        const auto it = values.find(r);
+        regs.push_back(it == values.end() ? 0 : it->second);
+    }
+    return regs;
+}
+
+Bytes ForeignDevice::answer(const Bytes& f, double now) {
+    const std::uint8_t fn = f[1];
+    switch (fn) {
+    case 3:
+        return readHolding(f, now);
+    case 6: {
+        if (f.size() != 6)
+            return exception(fn, 3);
+        if (!inRange(U16(f, 2), 1))
+            return exception(fn, 2);
+        values[U16(f, 2)] = U16(f, 4);
+        return f;
+    }
+    case 16: {
+        if (f.size() < 7)
+            return exception(fn, 3);
+        const int start = U16(f, 2), n = U16(f, 4), byteCount = f[6];
+        if (n < 1 || n > 123 || byteCount != 2 * n || int(f.size()) != 7 + byteCount)
+            return exception(fn, 3);
+        if (!inRange(start, n))
+            return exception(fn, 2);
+        for (int i = 0; i < n; ++i)
+            values[start + i] = U16(f, std::size_t(7 + 2 * i));
+        return Bytes{std::uint8_t(address), fn, f[2], f[3], f[4], f[5]};
+    }
+    case 17: {
+        if (!reportsId)
+            return exception(fn, 1);
+        if (f.size() != 2)
+            return exception(fn, 3);
+        Bytes r{std::uint8_t(address), fn, std::uint8_t(2 + identity.size()), std::uint8_t(slaveId),
+                std::uint8_t(running ? 0xFF : 0x00)};
+        r.insert(r.end(), identity.begin(), identity.end());
+        return r;
+    }
+    default:
+        return exception(fn, 1);
+    }
 }
 
 std::unique_ptr<Transducer> MakeTransducer(int typeCode, int address, int rate) {

@@ -62,34 +62,60 @@ bool HasBaudRateChoice(int typeCode);
 int BaudCode(int rate);
 int RateOfBaudCode(int code);
 
-class Transducer {
+// One slave on a bus: a transducer or a device of another kind. Request bytes in, reply bytes out.
+class Device {
 public:
-    virtual ~Transducer() = default;
+    virtual ~Device() = default;
 
-    // Handles one complete request frame addressed to this transducer (CRC and address already checked
-    // by the bus); returns the reply, or nothing when the transducer stays silent. `now` is in seconds.
+    // Handles one complete request frame addressed to this device (CRC and address already checked by
+    // the bus); returns the reply, or nothing when the device stays silent. `now` is in seconds.
     std::optional<Reply> handle(const Bytes& frame, double now);
 
     // Named values for the control channel and the bus file. `set` returns an error text, empty on success.
     QString get(const QString& key, double now) const;
-    QString set(const QString& key, const QString& value);
+    virtual QString set(const QString& key, const QString& value);
     QStringList keys() const;
     bool hasKey(const QString& key) const { return props_.count(key) != 0; }
     // One line "key=value key=value ..." of every value (texts with blanks are quoted).
     QString stateLine(double now) const;
 
-    virtual bool isOlder() const = 0;
+    // What `list` shows in the type column: the type code of a transducer, "foreign" for another device.
+    virtual QString kindName() const = 0;
     // Registers as function 3 would read them (any part of one readable block), or nothing outside one.
     virtual std::optional<std::vector<std::uint16_t>> readRegisters(int start, int count,
                                                                     double now) const = 0;
-    // Measured temperature at `now` in hundredths of °C, nothing when the transducer has no value.
-    std::optional<int> measuredTemperature(double now) const;
 
-    int typeCode = 0;
     int address = 1;
     int rate = 9600;
     int latencyMs = 5;
     Faults faults;
+
+protected:
+    virtual Bytes answer(const Bytes& frame, double now) = 0;
+    Bytes exception(std::uint8_t function, std::uint8_t code) const;
+    // Function 3 of 1..125 registers (exception 3 for another count or a bad frame, 2 outside readRegisters).
+    Bytes readHolding(const Bytes& frame, double now) const;
+    virtual bool rateAllowed(int r) const { return BaudCode(r) != 0; }
+    void addLineProps(); // address, rate, latency
+    void addIntProp(const QString& key, int* field, int lo, int hi);
+    void addTextProp(const QString& key, QByteArray* field, int width);
+    void addNumberProp(const QString& key, std::uint32_t* field);
+    void addBoolProp(const QString& key, bool* field);
+    struct Prop {
+        std::function<QString(double)> get;
+        std::function<QString(const QString&)> set;
+    };
+    std::map<QString, Prop> props_;
+};
+
+class Transducer : public Device {
+public:
+    QString kindName() const override { return QString::number(typeCode); }
+    virtual bool isOlder() const = 0;
+    // Measured temperature at `now` in hundredths of °C, nothing when the transducer has no value.
+    std::optional<int> measuredTemperature(double now) const;
+
+    int typeCode = 0;
 
     // Measurement model: set value + drift * sin(2πt/60 s) + zero correction + NSX correction.
     double setTemperature = 20.0; // °C
@@ -105,18 +131,35 @@ public:
     int lastCalStep = 0; // last calibration step carried out, 0 = none since the end of a calibration
 
 protected:
-    virtual Bytes answer(const Bytes& frame, double now) = 0;
-    Bytes exception(std::uint8_t function, std::uint8_t code) const;
-    void addIntProp(const QString& key, int* field, int lo, int hi);
-    void addTextProp(const QString& key, QByteArray* field, int width);
-    void addNumberProp(const QString& key, std::uint32_t* field);
-    void addBoolProp(const QString& key, bool* field);
-    struct Prop {
-        std::function<QString(double)> get;
-        std::function<QString(const QString&)> set;
-    };
-    std::map<QString, Prop> props_;
+    bool rateAllowed(int r) const override { return BaudCode(r) != 0 && (!isOlder() || r == 1200); }
     void addCommonProps();
+};
+
+// A Modbus slave of another kind on the same line (a power meter, a controller): holding registers
+// `first`..`first + count - 1` read by function 3 and written by 6 and 16, and function 17 in the layout
+// most such devices use: byte count, slave id, run indicator (FF on, 00 off), identity text. Every other
+// function is answered with exception 1, registers outside the range with exception 2.
+class ForeignDevice : public Device {
+public:
+    ForeignDevice();
+    QString kindName() const override { return QStringLiteral("foreign"); }
+    std::optional<std::vector<std::uint16_t>> readRegisters(int start, int count, double now) const override;
+    // Also "reg N VALUE [VALUE ...]": consecutive registers from N on.
+    QString set(const QString& key, const QString& value) override;
+
+    QByteArray identity = "PM-210 power meter"; // single-byte text on the wire
+    int slaveId = 42;
+    bool running = true;   // run indicator of the function 17 reply
+    bool reportsId = true; // false: function 17 is answered with exception 1, as by devices without it
+    int first = 0;
+    int count = 200;
+    std::map<int, std::uint16_t> values; // registers not listed hold 0
+
+    static constexpr int MaxIdentity = 249; // the reply must fit into 256 bytes
+
+protected:
+    Bytes answer(const Bytes& frame, double now) override;
+    bool inRange(int start, int n) const { return n >= 1 && start >= first && start + n <= first + count; }
 };
 
 // Newer generation, type codes 113..118.

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 
 namespace sim {
 
@@ -32,13 +33,63 @@ QString JsonText(const QJsonValue& v) {
     return {};
 }
 
+// Keys of a device of another kind that are not written or read as values of their own.
+bool ForeignSkipped(const QString& key) {
+    return key == QLatin1String("kind") || key == QLatin1String("address");
+}
+
+// Registers of a device of another kind: {"0": 230, "49": 5} in the file, "0=230 49=5" as a value.
+QString RegistersText(const QJsonValue& v, bool* ok) {
+    *ok = v.isObject();
+    QStringList parts;
+    const QJsonObject o = v.toObject();
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        if (!it.value().isDouble()) {
+            *ok = false;
+            break;
+        }
+        parts << it.key() + QLatin1Char('=') + JsonText(it.value());
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+// Sets the device's values from the file's keys in the given order; an error text, empty on success.
+QString ApplyKeys(Device& d, const QJsonObject& o, const QStringList& order, bool (*skipped)(const QString&)) {
+    for (const QString& key : order) {
+        if (!d.hasKey(key) || skipped(key))
+            return QStringLiteral("unknown key \"%1\"").arg(key);
+        QString value = JsonText(o.value(key));
+        if (key == QLatin1String("registers")) {
+            bool ok = false;
+            value = RegistersText(o.value(key), &ok);
+            if (!ok)
+                return QStringLiteral("\"registers\" must be an object of \"REGISTER\": VALUE");
+        }
+        const QString err = d.set(key, value);
+        if (!err.isEmpty())
+            return err;
+    }
+    return {};
+}
+
+QJsonObject RegistersObject(const ForeignDevice& d) {
+    QJsonObject o;
+    for (const auto& [reg, value] : d.values)
+        if (value != 0)
+            o.insert(QString::number(reg), int(value));
+    return o;
+}
+
 } // namespace
 
-std::vector<Transducer*> BusModel::at(int address) const {
-    std::vector<Transducer*> found;
+std::vector<Device*> BusModel::at(int address) const {
+    std::vector<Device*> found;
     for (const auto& t : transducers)
         if (t->address == address)
             found.push_back(t.get());
+    for (const auto& d : foreign)
+        if (d->address == address)
+            found.push_back(d.get());
     return found;
 }
 
@@ -62,7 +113,12 @@ Model DefaultModel() {
     b1.rate = 1200;
     auto t77 = MakeTransducer(77, 3, 1200);
     t77->drift = 0.2;
+    auto t78 = MakeTransducer(78, 4, 1200);
+    t78->setTemperature = 40.0;
+    t78->drift = 0.2;
+    t78->set(QStringLiteral("sensornumber"), QStringLiteral("1002"));
     b1.transducers.push_back(std::move(t77));
+    b1.transducers.push_back(std::move(t78));
     m.buses.push_back(std::move(b0));
     m.buses.push_back(std::move(b1));
     return m;
@@ -92,10 +148,11 @@ std::optional<Model> LoadModel(const QByteArray& json, QString* error) {
         BusModel bus;
         for (auto it = bo.begin(); it != bo.end(); ++it)
             if (it.key() != QLatin1String("rate") && it.key() != QLatin1String("link") &&
-                it.key() != QLatin1String("transducers"))
-                return fail(
-                    where +
-                    QStringLiteral(": unknown key \"%1\" (known: rate link transducers)").arg(it.key()));
+                it.key() != QLatin1String("pace") && it.key() != QLatin1String("transducers") &&
+                it.key() != QLatin1String("foreign"))
+                return fail(where + QStringLiteral(": unknown key \"%1\" (known: rate link pace transducers "
+                                                   "foreign)")
+                                        .arg(it.key()));
         if (bo.contains(QLatin1String("rate"))) {
             const int rate = bo.value(QLatin1String("rate")).toInt(-1);
             if (BaudCode(rate) == 0)
@@ -146,14 +203,37 @@ std::optional<Model> LoadModel(const QByteArray& json, QString* error) {
                 if (!order.contains(it.key()) && it.key() != QLatin1String("type") &&
                     it.key() != QLatin1String("address") && it.key() != QLatin1String("rate"))
                     order << it.key();
-            for (const QString& key : order) {
-                if (!t->hasKey(key) || Skipped(key))
-                    return fail(twhere + QStringLiteral(": unknown key \"%1\"").arg(key));
-                const QString err = t->set(key, JsonText(to.value(key)));
-                if (!err.isEmpty())
-                    return fail(twhere + QStringLiteral(": ") + err);
-            }
+            const QString err = ApplyKeys(*t, to, order, Skipped);
+            if (!err.isEmpty())
+                return fail(twhere + QStringLiteral(": ") + err);
             bus.transducers.push_back(std::move(t));
+        }
+        if (bo.contains(QLatin1String("foreign")) && !bo.value(QLatin1String("foreign")).isArray())
+            return fail(where + QStringLiteral(": \"foreign\" must be an array"));
+        const QJsonArray fs = bo.value(QLatin1String("foreign")).toArray();
+        for (int fi = 0; fi < fs.size(); ++fi) {
+            const QString fwhere = where + QStringLiteral(", foreign device %1").arg(fi);
+            if (!fs[fi].isObject())
+                return fail(fwhere + QStringLiteral(": must be an object"));
+            const QJsonObject fo = fs[fi].toObject();
+            auto d = std::make_unique<ForeignDevice>();
+            const int address = fo.value(QLatin1String("address")).toInt(-1);
+            if (address < 1 || address > 247)
+                return fail(fwhere + QStringLiteral(": \"address\" must be 1..247"));
+            d->address = address;
+            d->rate = bus.rate;
+            // The range first, so that it holds whatever order the file gives.
+            QStringList order{QStringLiteral("count"), QStringLiteral("first")};
+            order.erase(std::remove_if(order.begin(), order.end(),
+                                       [&](const QString& k) { return !fo.contains(k); }),
+                        order.end());
+            for (auto it = fo.begin(); it != fo.end(); ++it)
+                if (!order.contains(it.key()) && it.key() != QLatin1String("address"))
+                    order << it.key();
+            const QString err = ApplyKeys(*d, fo, order, ForeignSkipped);
+            if (!err.isEmpty())
+                return fail(fwhere + QStringLiteral(": ") + err);
+            bus.foreign.push_back(std::move(d));
         }
         m.buses.push_back(std::move(bus));
     }
@@ -202,6 +282,29 @@ QByteArray SaveModel(const Model& model) {
             ts.append(to);
         }
         bo.insert(QLatin1String("transducers"), ts);
+        QJsonArray fs;
+        for (const auto& d : bus.foreign) {
+            QJsonObject fo;
+            fo.insert(QLatin1String("address"), d->address);
+            for (const QString& key : d->keys()) {
+                if (ForeignSkipped(key))
+                    continue;
+                if (key == QLatin1String("registers")) {
+                    fo.insert(key, RegistersObject(*d));
+                    continue;
+                }
+                const QString value = d->get(key, 0);
+                bool isNumber = false;
+                const qlonglong n = value.toLongLong(&isNumber);
+                if (isNumber && QString::number(n) == value && key != QLatin1String("id"))
+                    fo.insert(key, n);
+                else
+                    fo.insert(key, value);
+            }
+            fs.append(fo);
+        }
+        if (!fs.isEmpty())
+            bo.insert(QLatin1String("foreign"), fs);
         buses.append(bo);
     }
     QJsonObject root;

@@ -16,9 +16,10 @@ struct BusModel {
     QString link;     // name of the symlink in the link folder; "bus<index>" when empty
     bool pace = true; // replies paced at the character time; false: each reply (or piece) in one write
     std::vector<std::unique_ptr<Transducer>> transducers;
+    std::vector<std::unique_ptr<ForeignDevice>> foreign; // devices of other kinds on the same line
 
-    // Transducers at this address (several when two share it, as on a real wrongly configured bus).
-    std::vector<Transducer*> at(int address) const;
+    // Devices at this address (several when two share it, as on a real wrongly configured bus).
+    std::vector<Device*> at(int address) const;
 };
 
 struct Model {
@@ -26,7 +27,8 @@ struct Model {
 };
 
 // The default bus: bus 0 at 19200 bit/s with a 118 at address 1 and a 115 at address 5, bus 1 at
-// 1200 bit/s with a 77 at address 3; temperatures drift slowly so the values look alive.
+// 1200 bit/s with a 77 at address 3 and a 78 at address 4; temperatures drift slowly so the values look
+// alive.
 Model DefaultModel();
 
 // Reads a bus file. On a fault returns nothing and sets `error` to a text naming the place and the problem.

@@ -98,6 +98,7 @@ bool WriteAll(int fd, const QByteArray& data) {
 
 const char* const HelpText =
     "commands: list | state B:A | get B:A KEY | regs B:A START COUNT | set B:A KEY VALUE | "
+    "set B:A reg N VALUE... (a foreign device) | "
     "fault B:A silent|badcrc|wrongstep|adc on|off | fault B:A otheraddr N|off | fault B:A truncate N|off | "
     "fault B:A slow BYTES MS|off | fault B:A exception CODE | fault B:A clear | faults B:A | "
     "chatter B on|off | pace B on|off | hangup B | replug B | line B | rx B | rxclear B | tx B | txclear B | "
@@ -353,7 +354,7 @@ void Server::finishFrame(int index) {
         return; // like a real slave: a bad frame is not answered
     const double nowSec = double(end) / 1e6;
     std::int64_t start = std::max(end, bus.out.empty() ? end : bus.out.back().due);
-    for (Transducer* t : model_.buses[std::size_t(index)].at(frame[0])) {
+    for (Device* t : model_.buses[std::size_t(index)].at(frame[0])) {
         if (t->rate != rate)
             continue;
         const auto reply = t->handle(frame, nowSec);
@@ -524,10 +525,10 @@ int Server::busIndex(const QString& text, QString* error) const {
     return b;
 }
 
-Transducer* Server::findTransducer(const QString& name, QString* error) {
+Device* Server::findDevice(const QString& name, QString* error) {
     const auto parts = name.split(QLatin1Char(':'));
     if (parts.size() != 2) {
-        *error = QStringLiteral("a transducer is named BUS:ADDRESS, not '%1'").arg(name);
+        *error = QStringLiteral("a device is named BUS:ADDRESS, not '%1'").arg(name);
         return nullptr;
     }
     const int b = busIndex(parts[0], error);
@@ -535,9 +536,9 @@ Transducer* Server::findTransducer(const QString& name, QString* error) {
         return nullptr;
     bool ok = false;
     const int a = parts[1].toInt(&ok);
-    const auto found = ok ? model_.buses[std::size_t(b)].at(a) : std::vector<Transducer*>{};
+    const auto found = ok ? model_.buses[std::size_t(b)].at(a) : std::vector<Device*>{};
     if (found.empty()) {
-        *error = QStringLiteral("no transducer at address '%1' on bus %2").arg(parts[1]).arg(b);
+        *error = QStringLiteral("no device at address '%1' on bus %2").arg(parts[1]).arg(b);
         return nullptr;
     }
     return found.front();
@@ -580,9 +581,13 @@ QString Server::execute(const QString& rawLine) {
     }
     if (cmd == QLatin1String("list")) {
         QStringList items;
-        for (int b = 0; b < int(model_.buses.size()); ++b)
-            for (const auto& t : model_.buses[std::size_t(b)].transducers)
-                items << QStringLiteral("%1:%2 %3 %4").arg(b).arg(t->address).arg(t->typeCode).arg(t->rate);
+        for (int b = 0; b < int(model_.buses.size()); ++b) {
+            const BusModel& bus = model_.buses[std::size_t(b)];
+            for (const auto& t : bus.transducers)
+                items << QStringLiteral("%1:%2 %3 %4").arg(b).arg(t->address).arg(t->kindName()).arg(t->rate);
+            for (const auto& d : bus.foreign)
+                items << QStringLiteral("%1:%2 %3 %4").arg(b).arg(d->address).arg(d->kindName()).arg(d->rate);
+        }
         return QStringLiteral("ok ") + items.join(QStringLiteral("; "));
     }
     if (cmd == QLatin1String("save")) {
@@ -597,7 +602,7 @@ QString Server::execute(const QString& rawLine) {
         cmd == QLatin1String("regs") || cmd == QLatin1String("fault") || cmd == QLatin1String("faults")) {
         if (!needArgs(1, "state|get|set|fault|faults BUS:ADDRESS ..."))
             return error(err);
-        Transducer* t = findTransducer(w[1], &err);
+        Device* t = findDevice(w[1], &err);
         if (!t)
             return error(err);
         if (cmd == QLatin1String("state"))
@@ -677,6 +682,9 @@ QString Server::execute(const QString& rawLine) {
             return onOff(&f.silent);
         if (name == QLatin1String("badcrc"))
             return onOff(&f.badCrc);
+        const bool transducer = dynamic_cast<Transducer*>(t) != nullptr;
+        if ((name == QLatin1String("wrongstep") || name == QLatin1String("adc")) && !transducer)
+            return error(QStringLiteral("fault %1 is for transducers only").arg(name));
         if (name == QLatin1String("wrongstep"))
             return onOff(&f.wrongStep);
         if (name == QLatin1String("adc"))

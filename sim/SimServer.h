@@ -87,7 +87,7 @@ private:
     void flushOut(Bus& bus, std::int64_t now);
     void serveClient(Client& c);
     QString save(const QString& path);
-    Transducer* findTransducer(const QString& name, QString* error);
+    Device* findDevice(const QString& name, QString* error);
     int busIndex(const QString& text, QString* error) const;
     void cleanup();
 

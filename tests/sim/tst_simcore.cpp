@@ -2,6 +2,7 @@
 #include "SimCore.h"
 #include "SimModel.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace sim;
@@ -29,7 +30,7 @@ QByteArray Show(const Bytes& b) {
 }
 
 // The reply without its CRC, after checking the CRC; empty when there is no reply.
-Bytes Ask(Transducer& t, const Bytes& body, double now = 0) {
+Bytes Ask(Device& t, const Bytes& body, double now = 0) {
     const auto r = t.handle(Framed(body), now);
     if (!r)
         return {};
@@ -50,6 +51,16 @@ std::unique_ptr<NewerTransducer> Newer(int type, double temp = 0) {
     t->setTemperature = temp;
     return t;
 }
+
+std::unique_ptr<ForeignDevice> Foreign() {
+    auto d = std::make_unique<ForeignDevice>();
+    d->address = 7;
+    d->values = {{0, 230}, {199, 0xBEEF}};
+    return d;
+}
+
+// "PM-210 power meter" in single-byte text.
+const char* const MeterId = "50 4D 2D 32 31 30 20 70 6F 77 65 72 20 6D 65 74 65 72";
 
 std::unique_ptr<OlderTransducer> Older(int type, double temp = 25) {
     auto t = std::make_unique<OlderTransducer>(type);
@@ -95,6 +106,75 @@ private Q_SLOTS:
         QCOMPARE(Show(Bytes(r.begin(), r.begin() + 7)), QByteArray("03 11 32 4E 00 D2 D1"));
         QCOMPARE(r[21], std::uint8_t('P'));
         QCOMPARE(Show(Bytes(r.begin() + 45, r.end())), QByteArray("00 00 00 07 05 03 07 E4"));
+    }
+
+    // A device of another kind: its own function 17 layout, holding registers 0..199, exception 1 for every
+    // function a transducer has and it has not.
+    void foreignDevice_data() {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("identify") << QByteArray("07 11")
+                                  << QByteArray("07 11 14 2A FF ") + MeterId; // 20 data bytes
+        QTest::newRow("identify, long frame") << QByteArray("07 11 00") << QByteArray("07 91 03");
+        QTest::newRow("read 0..1") << QByteArray("07 03 00 00 00 02") << QByteArray("07 03 04 00 E6 00 00");
+        QTest::newRow("read 49..58")
+            << QByteArray("07 03 00 31 00 0A")
+            << QByteArray("07 03 14 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00");
+        QTest::newRow("read the last") << QByteArray("07 03 00 C7 00 01") << QByteArray("07 03 02 BE EF");
+        QTest::newRow("read past the end") << QByteArray("07 03 00 C7 00 02") << QByteArray("07 83 02");
+        QTest::newRow("read count 0") << QByteArray("07 03 00 00 00 00") << QByteArray("07 83 03");
+        QTest::newRow("read count 126") << QByteArray("07 03 00 00 00 7E") << QByteArray("07 83 03");
+        QTest::newRow("write one") << QByteArray("07 06 00 33 12 34") << QByteArray("07 06 00 33 12 34");
+        QTest::newRow("write one outside") << QByteArray("07 06 00 C8 00 01") << QByteArray("07 86 02");
+        QTest::newRow("write two")
+            << QByteArray("07 10 00 33 00 02 04 00 01 00 02") << QByteArray("07 10 00 33 00 02");
+        QTest::newRow("write, byte count wrong")
+            << QByteArray("07 10 00 33 00 02 02 00 01") << QByteArray("07 90 03");
+        QTest::newRow("write outside")
+            << QByteArray("07 10 00 C7 00 02 04 00 01 00 02") << QByteArray("07 90 02");
+        QTest::newRow("input registers") << QByteArray("07 04 00 00 00 01") << QByteArray("07 84 01");
+        QTest::newRow("exception status") << QByteArray("07 07") << QByteArray("07 87 01");
+        QTest::newRow("calibration (newer)") << QByteArray("07 64 05 05 03 07 E4") << QByteArray("07 E4 01");
+        QTest::newRow("zero (newer)") << QByteArray("07 65 01") << QByteArray("07 E5 01");
+        QTest::newRow("NSX (newer)") << QByteArray("07 66 01 00 00 00 00") << QByteArray("07 E6 01");
+        QTest::newRow("calibration (older)") << QByteArray("07 4D 00 00 00 00 00") << QByteArray("07 CD 01");
+        QTest::newRow("zero (older)") << QByteArray("07 4E 01") << QByteArray("07 CE 01");
+        QTest::newRow("NSX (older)") << QByteArray("07 4F 01 00 00") << QByteArray("07 CF 01");
+    }
+    void foreignDevice() {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, reply);
+        auto d = Foreign();
+        QCOMPARE(Show(Ask(*d, Hex(request.constData()))), reply);
+    }
+
+    void foreignDeviceKeepsWhatIsWritten() {
+        auto d = Foreign();
+        QCOMPARE(Show(Ask(*d, Hex("07 10 00 31 00 03 06 00 01 00 04 FF CE"))), QByteArray("07 10 00 31 00 03"));
+        QCOMPARE(Show(Ask(*d, Hex("07 06 00 00 00 E7"))), QByteArray("07 06 00 00 00 E7"));
+        QCOMPARE(d->get(QStringLiteral("registers"), 0), QStringLiteral("0=231 49=1 50=4 51=65486 199=48879"));
+        QCOMPARE(d->set(QStringLiteral("reg"), QStringLiteral("198 0x10 -1")), QString());
+        QCOMPARE(d->readRegisters(197, 3, 0), (std::vector<std::uint16_t>{0, 0x10, 0xFFFF}));
+        QVERIFY(d->set(QStringLiteral("reg"), QStringLiteral("199 1 2")).contains(QLatin1String("outside 0..199")));
+        QVERIFY(!d->readRegisters(199, 2, 0));
+
+        // Another range, identity and run indicator; a device without function 17.
+        QCOMPARE(d->set(QStringLiteral("first"), QStringLiteral("1000")), QString());
+        QCOMPARE(d->set(QStringLiteral("count"), QStringLiteral("10")), QString());
+        QCOMPARE(Show(Ask(*d, Hex("07 03 00 00 00 01"))), QByteArray("07 83 02"));
+        QCOMPARE(Show(Ask(*d, Hex("07 03 03 E9 00 01"))), QByteArray("07 03 02 00 00"));
+        QCOMPARE(d->set(QStringLiteral("id"), QStringLiteral("Щ1")), QString());
+        QCOMPARE(d->set(QStringLiteral("slaveid"), QStringLiteral("118")), QString());
+        QCOMPARE(d->set(QStringLiteral("run"), QStringLiteral("off")), QString());
+        QCOMPARE(Show(Ask(*d, Hex("07 11"))), QByteArray("07 11 04 76 00 D9 31"));
+        QVERIFY(d->set(QStringLiteral("id"), QString(250, QLatin1Char('x'))).contains(QLatin1String("at most 249")));
+        QCOMPARE(d->set(QStringLiteral("reportid"), QStringLiteral("0")), QString());
+        QCOMPARE(Show(Ask(*d, Hex("07 11"))), QByteArray("07 91 01"));
+        QVERIFY(d->set(QStringLiteral("kind"), QStringLiteral("118")).contains(QLatin1String("read only")));
+
+        // The faults of the line hold for it as for a transducer.
+        d->faults.silent = true;
+        QVERIFY(!d->handle(Framed(Hex("07 03 03 E8 00 01")), 0));
     }
 
     void newerDiagnosticBlock() {
@@ -447,14 +527,51 @@ private Q_SLOTS:
         n->drift = 0;
         n->set(QStringLiteral("sensorname"), QStringLiteral("Имя датчика"));
         n->calDate = Date{};
+        m.buses[1].pace = false;
+        auto d = Foreign();
+        d->set(QStringLiteral("id"), QStringLiteral("Счётчик 1"));
+        d->first = 100;
+        d->count = 150;
+        d->running = false;
+        d->latencyMs = 12;
+        m.buses[0].foreign.push_back(std::move(d));
         QString error;
         const auto back = LoadModel(SaveModel(m), &error);
         QVERIFY2(back, qPrintable(error));
         QCOMPARE(int(back->buses.size()), 2);
         QCOMPARE(back->buses[1].rate, 1200);
+        QVERIFY(back->buses[0].pace);
+        QVERIFY(!back->buses[1].pace);
         const Transducer* b = back->buses[0].transducers[0].get();
         QCOMPARE(b->stateLine(0), n->stateLine(0));
-        QCOMPARE(back->buses[1].transducers[0]->stateLine(0), m.buses[1].transducers[0]->stateLine(0));
+        for (std::size_t i = 0; i < 2; ++i)
+            QCOMPARE(back->buses[1].transducers[i]->stateLine(0), m.buses[1].transducers[i]->stateLine(0));
+        QCOMPARE(int(back->buses[0].foreign.size()), 1);
+        QCOMPARE(back->buses[0].foreign[0]->stateLine(0), m.buses[0].foreign[0]->stateLine(0));
+        QVERIFY(back->buses[1].foreign.empty());
+    }
+
+    // The sample of a line shared with other devices: the default transducers and two foreign devices.
+    void mixedLineSample() {
+        QFile f(QStringLiteral(TARVO_SIM_BUSES_DIR "/mixed-line.json"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QString error;
+        const auto m = LoadModel(f.readAll(), &error);
+        QVERIFY2(m, qPrintable(error));
+        const auto kinds = [&](int bus) {
+            QStringList k;
+            for (int a = 1; a <= 247; ++a)
+                for (const Device* d : m->buses[std::size_t(bus)].at(a))
+                    k << QStringLiteral("%1 %2 %3").arg(a).arg(d->kindName()).arg(d->rate);
+            return k;
+        };
+        QCOMPARE(kinds(0), (QStringList{QStringLiteral("1 118 19200"), QStringLiteral("5 115 19200"),
+                                        QStringLiteral("7 foreign 19200")}));
+        QCOMPARE(kinds(1), (QStringList{QStringLiteral("3 77 1200"), QStringLiteral("4 78 1200"),
+                                        QStringLiteral("9 foreign 1200")}));
+        // Its foreign devices hold values where the transducers keep their configurations.
+        QVERIFY(m->buses[0].foreign[0]->readRegisters(49, 10, 0)->at(0) != 0);
+        QVERIFY(m->buses[1].foreign[0]->readRegisters(0x18, 8, 0)->at(0) != 0);
     }
 
     void badBusFiles_data() {
@@ -478,6 +595,23 @@ private Q_SLOTS:
             << QStringLiteral("rate 19200 is not possible for type 117");
         QTest::newRow("link with slash")
             << QByteArray(R"({"buses":[{"link":"../x"}]})") << QStringLiteral("plain file name");
+        QTest::newRow("pace not a bool")
+            << QByteArray(R"({"buses":[{"pace":1}]})") << QStringLiteral("\"pace\" must be true or false");
+        QTest::newRow("foreign without address")
+            << QByteArray(R"({"buses":[{"foreign":[{"id":"x"}]}]})")
+            << QStringLiteral("bus 0, foreign device 0: \"address\" must be 1..247");
+        QTest::newRow("foreign with a transducer key")
+            << QByteArray(R"({"buses":[{"foreign":[{"address":7,"temp":20}]}]})")
+            << QStringLiteral("foreign device 0: unknown key \"temp\"");
+        QTest::newRow("foreign registers as a list")
+            << QByteArray(R"({"buses":[{"foreign":[{"address":7,"registers":[1,2]}]}]})")
+            << QStringLiteral("\"registers\" must be an object");
+        QTest::newRow("foreign register value")
+            << QByteArray(R"({"buses":[{"foreign":[{"address":7,"registers":{"3":70000}}]}]})")
+            << QStringLiteral("registers must be REGISTER=VALUE");
+        QTest::newRow("foreign range")
+            << QByteArray(R"({"buses":[{"foreign":[{"address":7,"first":65500,"count":100}]}]})")
+            << QStringLiteral("first must be 0..65436");
     }
     void badBusFiles() {
         QFETCH(QByteArray, json);

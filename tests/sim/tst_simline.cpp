@@ -310,6 +310,39 @@ private Q_SLOTS:
         QCOMPARE(id.size(), 55);
         QCOMPARE(int(quint8(id[3])), 77);
         QVERIFY(CrcOk(id));
+        const QByteArray id78 = Transact(port, Framed("04 11"), 55, 2000);
+        QCOMPARE(id78.size(), 55);
+        QCOMPARE(int(quint8(id78[3])), 78);
+    }
+
+    // A device of another kind beside a transducer on one line: both answer as their kinds do, and the
+    // control channel reads and changes the other device's registers.
+    void foreignDeviceOnTheLine() {
+        SimFixture mixed(R"({"buses":[{"rate":19200,"transducers":[{"type":118,"address":1}],
+            "foreign":[{"address":7,"id":"PM-210 power meter","registers":{"49":100,"58":2}}]}]})");
+        QString error;
+        QVERIFY2(mixed.start(&error), qPrintable(error));
+        QCOMPARE(mixed.command(QStringLiteral("list")),
+                 QStringLiteral("ok 0:1 118 19200; 0:7 foreign 19200"));
+        QSerialPort port;
+        QVERIFY(Open(port, mixed.portPath(0), 19200));
+        QCOMPARE(Transact(port, Framed("07 11"), 25, 1000).toHex(' '),
+                 Framed("07 11 14 2A FF 50 4D 2D 32 31 30 20 70 6F 77 65 72 20 6D 65 74 65 72").toHex(' '));
+        QCOMPARE(Transact(port, Identify1, 71, 1000).size(), 71);
+        QCOMPARE(Transact(port, Framed("07 10 00 33 00 01 02 12 34"), 8, 1000).toHex(' '),
+                 Framed("07 10 00 33 00 01").toHex(' '));
+        QCOMPARE(mixed.command(QStringLiteral("regs 0:7 49 10")),
+                 QStringLiteral("ok 0064 0000 1234 0000 0000 0000 0000 0000 0000 0002"));
+        QCOMPARE(mixed.command(QStringLiteral("set 0:7 reg 50 7 8")), QStringLiteral("ok"));
+        QCOMPARE(Transact(port, Framed("07 03 00 32 00 02"), 9, 1000).toHex(' '),
+                 Framed("07 03 04 00 07 00 08").toHex(' '));
+        QCOMPARE(Transact(port, Framed("07 64 01 00 00 00 00"), 5, 1000).toHex(' '),
+                 Framed("07 E4 01").toHex(' '));
+        QVERIFY(mixed.command(QStringLiteral("fault 0:7 adc on")).startsWith(QLatin1String("error fault adc is")));
+        QCOMPARE(mixed.command(QStringLiteral("fault 0:7 silent on")), QStringLiteral("ok"));
+        QCOMPARE(Transact(port, Framed("07 11"), 25, 300).size(), 0);
+        QCOMPARE(mixed.command(QStringLiteral("set 0:7 address 8")), QStringLiteral("ok"));
+        QCOMPARE(mixed.command(QStringLiteral("get 0:8 kind")), QStringLiteral("ok foreign"));
     }
 
     void reopeningKeepsTheBus() {
@@ -349,9 +382,9 @@ private Q_SLOTS:
             << QStringLiteral("fly 0") << QStringLiteral("error unknown command 'fly'");
         QTest::newRow("no bus") << QStringLiteral("chatter 7 on") << QStringLiteral("error no bus '7'");
         QTest::newRow("no transducer")
-            << QStringLiteral("state 0:2") << QStringLiteral("error no transducer at address '2'");
+            << QStringLiteral("state 0:2") << QStringLiteral("error no device at address '2'");
         QTest::newRow("bad name") << QStringLiteral("get 01 temp")
-                                  << QStringLiteral("error a transducer is named BUS:ADDRESS");
+                                  << QStringLiteral("error a device is named BUS:ADDRESS");
         QTest::newRow("unknown value")
             << QStringLiteral("set 0:1 colour red") << QStringLiteral("error unknown value 'colour'");
         QTest::newRow("value out of range")
@@ -374,7 +407,7 @@ private Q_SLOTS:
         const QString reply = sim->command(line);
         QVERIFY2(reply.startsWith(error), qPrintable(reply));
         QVERIFY(sim->command(QStringLiteral("list"))
-                    .startsWith(QLatin1String("ok 0:1 118 19200; 0:5 115 19200; 1:3 77 1200")));
+                    .startsWith(QLatin1String("ok 0:1 118 19200; 0:5 115 19200; 1:3 77 1200; 1:4 78 1200")));
     }
 
     void valuesSetAreReadOverTheLine() {
