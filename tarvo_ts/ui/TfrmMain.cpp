@@ -295,40 +295,32 @@ void TfrmMain::ApplyFormColors() {
         FHooks.ApplyFormColors();
 }
 
-void TfrmMain::AskSaveInfo() {
-    if (FInfoModified) {
-        if (!PortOpen()) {
-            FMessages->MessageDlg(QStringLiteral("Соединение не установлено. Изменения не сохранены."),
-                                  mtInformation, mbOK);
-        } else if (FMessages->MessageDlg(
-                       QStringLiteral("Записать изменения информации в память преобразователя?"),
-                       mtConfirmation, mbYes | mbNo) == mrYes) {
-            QCoreApplication::processEvents();
-            if (FHooks.WriteInformation)
-                FHooks.WriteInformation();
-        } else if (FHooks.RestoreInformation) {
-            FHooks.RestoreInformation();
-        }
+void TfrmMain::AskSave(bool modified, const QString& notSaved, const QString& question,
+                       const std::function<void()>& write, const std::function<void()>& restore) {
+    if (!modified)
+        return;
+    if (!PortOpen()) {
+        FMessages->MessageDlg(notSaved, mtInformation, mbOK);
+    } else if (FMessages->MessageDlg(question, mtConfirmation, mbYes | mbNo) == mrYes) {
+        QCoreApplication::processEvents();
+        if (write)
+            write();
+    } else if (restore) {
+        restore();
     }
+}
+
+void TfrmMain::AskSaveInfo() {
+    AskSave(FInfoModified, QStringLiteral("Соединение не установлено. Изменения не сохранены."),
+            QStringLiteral("Записать изменения информации в память преобразователя?"),
+            FHooks.WriteInformation, FHooks.RestoreInformation);
     SetInfoModified(false);
 }
 
 void TfrmMain::AskSaveConfig() {
-    if (FConfModified) {
-        if (!PortOpen()) {
-            FMessages->MessageDlg(
-                QStringLiteral("Соединение не установлено. Изменения конфигурации не сохранены."),
-                mtInformation, mbOK);
-        } else if (FMessages->MessageDlg(
-                       QStringLiteral("Записать изменения конфигурации в память преобразователя?"),
-                       mtConfirmation, mbYes | mbNo) == mrYes) {
-            QCoreApplication::processEvents();
-            if (FHooks.WriteConfiguration)
-                FHooks.WriteConfiguration();
-        } else if (FHooks.RestoreConfiguration) {
-            FHooks.RestoreConfiguration();
-        }
-    }
+    AskSave(FConfModified, QStringLiteral("Соединение не установлено. Изменения конфигурации не сохранены."),
+            QStringLiteral("Записать изменения конфигурации в память преобразователя?"),
+            FHooks.WriteConfiguration, FHooks.RestoreConfiguration);
     SetConfModified(false);
 }
 

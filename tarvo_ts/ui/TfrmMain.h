@@ -126,6 +126,10 @@ private:
     void SetPortPanel(const QString& portName);
     bool PortOpen() const;
     void SetActionLook(QAction* action, const QString& caption, int image);
+    // Not connected: says the edits are lost; connected: asks, then writes them or puts back the stored
+    // values.
+    void AskSave(bool modified, const QString& notSaved, const QString& question,
+                 const std::function<void()>& write, const std::function<void()>& restore);
 
     THooks FHooks;
     TSilentMessageDialog FSilent;
