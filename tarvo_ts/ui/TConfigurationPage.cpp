@@ -1,0 +1,4 @@
+#include "TConfigurationPage.h"
+
+TConfigurationPage::TConfigurationPage(QWidget* parent)
+    : TDevicePage(QStringLiteral("tsConfiguration"), QStringLiteral("Конфигурация"), QString(), parent) {}
