@@ -18,6 +18,8 @@ struct TKvControlColors {
     TColor HotTrack = 0xCE0000; // caption under the mouse
     TColor BorderColor = 0x4F3E24;
     TColor TextShadow = 0xFFFFFF;
+
+    friend bool operator==(const TKvControlColors&, const TKvControlColors&) = default;
 };
 
 struct TKvSplitterColors {
@@ -25,6 +27,8 @@ struct TKvSplitterColors {
     TColor DefaultTo = 0xD8E9EC;
     TColor OverFrom = 0xFFFFFF;
     TColor OverTo = 0xD8E9EC;
+
+    friend bool operator==(const TKvSplitterColors&, const TKvSplitterColors&) = default;
 };
 
 struct TKvFont {
@@ -37,6 +41,8 @@ struct TKvFont {
     int Size = 8;     // points; Height and Size follow each other
     TFontPitch Pitch = fpDefault;
     int Style = 0; // set of TFontStyle
+
+    friend bool operator==(const TKvFont&, const TKvFont&) = default;
 };
 
 struct TKvStyleManager {
@@ -52,6 +58,8 @@ struct TKvStyleManager {
     TKvControlColors ControlColors;
     TKvSplitterColors SplitterColors;
     TKvFont Font;
+
+    friend bool operator==(const TKvStyleManager&, const TKvStyleManager&) = default;
 };
 
 enum class TSchemeError {

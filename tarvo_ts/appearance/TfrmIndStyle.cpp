@@ -98,7 +98,8 @@ TfrmIndStyle::TfrmIndStyle(TLcdIndicator* indT, TLcdIndicator* indR, TLcdIndicat
     FMenu = new QMenuBar(this);
     FMenu->setObjectName(QStringLiteral("MainMenu1"));
     QMenu* file = FMenu->addMenu(QStringLiteral("Файл"));
-    file->setObjectName(QStringLiteral("miFile"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    file->menuAction()->setObjectName(QStringLiteral("miFile"));
     actOpen = file->addAction(QStringLiteral("Открыть..."));
     actOpen->setObjectName(QStringLiteral("miOpen"));
     actOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
