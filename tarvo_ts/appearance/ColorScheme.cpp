@@ -1,7 +1,5 @@
 #include "ColorScheme.h"
 
-#include "IniFile.h"
-
 #include <QFileInfo>
 
 #include <functional>
@@ -179,7 +177,11 @@ TSchemeLoad LoadStyleFile(const QString& path, TKvStyleManager& m) {
         result.Error = TSchemeError::FileNotExists;
         return result;
     }
-    const TIniFile file(path);
+    return LoadStyleFile(TIniFile(path), m);
+}
+
+TSchemeLoad LoadStyleFile(const TIniFile& file, TKvStyleManager& m) {
+    TSchemeLoad result;
     const QString section = QStringLiteral("Kvelt");
     const QStringList keys = file.ReadSectionKeys(section);
     if (keys.isEmpty()) {

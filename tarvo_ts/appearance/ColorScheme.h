@@ -3,6 +3,7 @@
 // what a control shows before a file is read and what every key a file lacks keeps.
 #pragma once
 
+#include "IniFile.h"
 #include "ToolkitColor.h"
 
 #include <QString>
@@ -84,6 +85,8 @@ QString SchemeErrorText(const TSchemeLoad& load);
 // "S" a set such as "[fsBold,fsItalic]". Unknown classes, properties and letters are skipped. An invalid
 // "E" or "S" value ends the reading: the keys before it stay, the rest keep the values `manager` had.
 TSchemeLoad LoadStyleFile(const QString& path, TKvStyleManager& manager);
+// The same for a file read already (an empty one gives EmptyOrInvalid).
+TSchemeLoad LoadStyleFile(const TIniFile& file, TKvStyleManager& manager);
 
 // "FormColor" of section "Other" (0, black, when missing).
 TColor ReadFormColor(const QString& path);

@@ -31,7 +31,7 @@ QList<TLine> SplitLines(const QByteArray& b) {
         l.contentEnd = i;
         if (i < n && b[i] == '\r')
             ++i;
-        if (i < n && b[i] == '\n' && (i == l.contentEnd || b[i - 1] == '\r'))
+        if (i < n && b[i] == '\n')
             ++i;
         l.end = i;
         lines.append(l);
