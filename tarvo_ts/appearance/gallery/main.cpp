@@ -1,7 +1,7 @@
 // A window of skinned controls under a colour scheme, and the indicator style window, for a person to
 // judge the look. scheme_gallery [SCHEME.kvs] shows the first scheme; scheme_gallery --grab OUTDIR
-// [SCHEME.kvs ...] saves both windows of each scheme as OUTDIR/<scheme>-widgets.png and
-// <scheme>-indstyle.png. Without files it takes every scheme of the "ColorSchemas" folder beside it or
+// [SCHEME.kvs ...] saves the windows of each scheme as OUTDIR/<scheme>-widgets.png,
+// <scheme>-indstyle.png and <scheme>-indstyle-date.png. Without files it takes every scheme of the "ColorSchemas" folder beside it or
 // in the source tree.
 #include "ColorScheme.h"
 #include "DialogService.h"
@@ -153,6 +153,10 @@ int main(int argc, char* argv[]) {
         const QString base = QFileInfo(path).completeBaseName();
         w->grab().save(grab + u'/' + base + QStringLiteral("-widgets.png"));
         frm->grab().save(grab + u'/' + base + QStringLiteral("-indstyle.png"));
+        auto* cbInd = frm->findChild<QComboBox*>(QStringLiteral("cbInd"));
+        cbInd->setCurrentIndex(3); // the calibration date: the 10-digit preview
+        Q_EMIT cbInd->activated(3);
+        frm->grab().save(grab + u'/' + base + QStringLiteral("-indstyle-date.png"));
         delete w;
     }
     return 0;

@@ -242,7 +242,7 @@ void TstProgSettings::parsePortNumber_data() {
     QTest::newRow("com12 lower case") << "com12" << 12 << false;
     QTest::newRow("with colon") << "COM4:" << 4 << false;
     QTest::newRow("colon then text") << "COM5: USB serial" << 5 << false;
-    QTest::newRow("colon part no number, whole is") << "COM:7" << 0 << true;
+    QTest::newRow("colon first, no number either way") << "COM:7" << 0 << true;
     QTest::newRow("COM300") << "COM300" << 300 << false;
     QTest::newRow("COMx") << "COMx" << 0 << true;
     QTest::newRow("COM alone") << "COM" << 0 << true;
