@@ -167,9 +167,10 @@ private Q_SLOTS:
         // request on the wire (4 × 0.57 ms) + 3.5 characters + 20 ms latency before the first byte
         const qint64 toFirst = first - sent;
         QVERIFY2(toFirst >= 22000 && toFirst < 60000, qPrintable(QString::number(toFirst)));
-        // 71 characters of 11 bits at 19200 bit/s: 40.7 ms
+        // 71 characters of 11 bits at 19200 bit/s: 40.7 ms; the reader's first wake-up may come late on a
+        // loaded machine, so the exact pacing is checked on the bus's own log below.
         const qint64 span = last - first;
-        QVERIFY2(span >= 38000 && span < 90000, qPrintable(QString::number(span)));
+        QVERIFY2(span >= 30000 && span < 90000, qPrintable(QString::number(span)));
 
         // Unpaced, the whole reply comes in one write.
         QCOMPARE(sim->command(QStringLiteral("pace 0 off")), QStringLiteral("ok"));
@@ -202,13 +203,13 @@ private Q_SLOTS:
         sim->clearReceived(0);
         port.write(Identify1.left(2));
         port.waitForBytesWritten(100);
-        QTest::qSleep(5);
+        QTest::qSleep(50); // well apart, so that a busy machine still reads them as two chunks
         port.write(Identify1.mid(2));
         port.waitForBytesWritten(100);
         QTRY_COMPARE(sim->received(0).size(), 4);
         const auto rx = sim->received(0);
         QVERIFY(rx[1].chunk != rx[2].chunk);
-        QVERIFY(rx[2].usec - rx[1].usec >= 5000);
+        QVERIFY(rx[2].usec - rx[1].usec >= 20000);
     }
 
     void faultsOverTheLine_data() {
