@@ -67,6 +67,8 @@ public:
     // Opens `PortName` for exclusive use with the line settings, empties both queues and starts the
     // polled receive event. True when open; true at once when already open.
     bool OpenPort();
+    // Why the last OpenPort failed.
+    ISerialPort::TOpenError LastOpenError() const { return FSerial->LastOpenError(); }
     // Stops the polled receive event and closes the port; nothing when closed.
     void ClosePort();
     bool IsPortOpen() const;

@@ -1,11 +1,13 @@
 #include "SerialPort.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
 #include <sys/ioctl.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -36,11 +38,29 @@ bool TQtSerialPort::Open(const QString& name) {
     port->setParity(QSerialPort::NoParity);
     port->setStopBits(QSerialPort::TwoStop);
     port->setFlowControl(QSerialPort::NoFlowControl);
-    if (!port->open(QIODevice::ReadWrite))
+    if (!port->open(QIODevice::ReadWrite)) {
+        switch (port->error()) {
+        case QSerialPort::DeviceNotFoundError:
+            FOpenError = TOpenError::NotFound;
+            break;
+        case QSerialPort::PermissionError:
+            FOpenError = TOpenError::Busy;
+#ifdef Q_OS_UNIX
+            // The device exists but this user may not open it: not a port held by another program.
+            if (::access(QFile::encodeName(PortDeviceLocation(name)).constData(), R_OK | W_OK) != 0)
+                FOpenError = TOpenError::NoAccess;
+#endif
+            break;
+        default:
+            FOpenError = TOpenError::Other;
+            break;
+        }
         return false;
+    }
     if (port->baudRate() != 1200 || port->dataBits() != QSerialPort::Data8 ||
         port->parity() != QSerialPort::NoParity || port->stopBits() != QSerialPort::TwoStop) {
         port->close();
+        FOpenError = TOpenError::Other;
         return false;
     }
     // A pseudo-terminal has no modem lines; the line works all the same.
@@ -49,6 +69,7 @@ bool TQtSerialPort::Open(const QString& name) {
     port->clearError();
     FPort = std::move(port);
     FFailed = false;
+    FOpenError = TOpenError::None;
     return true;
 }
 
@@ -200,4 +221,20 @@ ISerialPort::TWait TQtSerialPort::WaitForInput(int timeoutMs) {
 
 qint64 TQtSerialPort::NowMs() const {
     return FClock.elapsed();
+}
+
+QString PortDeviceLocation(const QString& name) {
+#ifdef Q_OS_UNIX
+    // As QSerialPort names it: a path stays, a bare name lies in /dev.
+    if (name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1String("./")) ||
+        name.startsWith(QLatin1String("../")))
+        return name;
+    return QStringLiteral("/dev/") + name;
+#else
+    return name;
+#endif
+}
+
+QString PortDeviceGroup(const QString& name) {
+    return QFileInfo(PortDeviceLocation(name)).group();
 }

@@ -100,6 +100,10 @@ TExchangeResult TTsLink::RunExchange(const TExchangeRow& row, const TRequest& re
     TExchangeResult result;
     if (!CanStartExchange())
         return result;
+    if (request.length <= 0) {
+        result.outcome = eoInvalid;
+        return result;
+    }
     TOperation operation(*this);
 
     if (row.statusText) {

@@ -122,10 +122,13 @@ void TestTsDriver::closedPort() {
 void TestTsDriver::openAndClose() {
     DriverRig rig(false);
     rig.port->openFails = true;
+    rig.port->openError = ISerialPort::TOpenError::Busy;
     QVERIFY(!rig.driver->OpenPort());
     QVERIFY(!rig.driver->IsPortOpen());
+    QCOMPARE(rig.driver->LastOpenError(), ISerialPort::TOpenError::Busy);
     rig.port->openFails = false;
     QVERIFY(rig.driver->OpenPort());
+    QCOMPARE(rig.driver->LastOpenError(), ISerialPort::TOpenError::None);
     QCOMPARE(rig.port->Count(TScriptedPort::TEvent::Open), 1);
     // Both queues emptied on opening.
     QCOMPARE(rig.port->events.last().kind, TScriptedPort::TEvent::Purge);

@@ -48,6 +48,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
+    void openErrors();
     void identificationOnTheWire();
     void everyFrameByteForByte();
     void pollReplyInTwoPieces();
@@ -96,6 +97,22 @@ qint64 TestTsLinkSim::Exchange(F exchange, const QByteArray& expectedRequest, in
         QCOMPARE(tx.size(), expectedReplyLength);
     }();
     return tx.isEmpty() ? -1 : (end - tx.last().usec) / 1000;
+}
+
+void TestTsLinkSim::openErrors() {
+    // The port stays exclusively ours while open.
+    TCommPortDriver second;
+    second.SetPortName(sim.portPath(1));
+    QVERIFY(!second.OpenPort());
+    QCOMPARE(second.LastOpenError(), ISerialPort::TOpenError::Busy);
+    second.SetPortName(sim.linkDir() + QStringLiteral("/no-such-port"));
+    QVERIFY(!second.OpenPort());
+    QCOMPARE(second.LastOpenError(), ISerialPort::TOpenError::NotFound);
+    link->Driver().ClosePort();
+    second.SetPortName(sim.portPath(1));
+    QVERIFY(second.OpenPort());
+    QCOMPARE(second.LastOpenError(), ISerialPort::TOpenError::None);
+    QVERIFY(!PortDeviceGroup(sim.portPath(1)).isEmpty());
 }
 
 void TestTsLinkSim::identificationOnTheWire() {
