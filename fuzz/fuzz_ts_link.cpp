@@ -37,26 +37,6 @@ struct Recorder : TTrafficObserver {
 constexpr int PollDirect = ekCount;     // ReceivePollReply with the first piece as the delivery
 constexpr int PollThroughTimer = ekCount + 1; // the receive event's ticks
 
-TExchangeResult Run(TTsLink& link, int kind, std::uint8_t parameter) {
-    switch (kind) {
-    case ekReadInformation:
-        return link.ReadInformation(3);
-    case ekWriteInformation:
-        return link.WriteInformation();
-    case ekReadConfiguration:
-        return link.ReadConfiguration();
-    case ekWriteConfiguration:
-        return link.WriteConfiguration(parameter % 247 + 1);
-    case ekCalibrationStep:
-        return link.RunExchange(ExchangeRow(ekCalibrationStep),
-                                CalibrationStepRequest(3, parameter % 8, 4000, QDate(2024, 1, 1)));
-    case ekR0Correction:
-        return link.RunExchange(ExchangeRow(ekR0Correction), R0CorrectionRequest(3, parameter & 1));
-    default:
-        return link.RunExchange(ExchangeRow(ekNsxCorrection), NsxCorrectionRequest(3, parameter % 3, -12.3));
-    }
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
@@ -139,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const TExchangeRow& row = ExchangeRow(TExchangeKind(kind));
-    const TExchangeResult r = Run(link, kind, parameter);
+    const TExchangeResult r = RunExchangeOfKind(link, TExchangeKind(kind), parameter);
     const QByteArray judged(reinterpret_cast<const char*>(r.reply.data()), r.length);
     switch (r.outcome) {
     case eoAnswered:

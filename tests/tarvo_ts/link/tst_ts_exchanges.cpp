@@ -120,25 +120,10 @@ void PrepareData(TTsLink& link) {
     link.DeviceData.AlarmCur = 1;
 }
 
+// The variable of each exchange in these tests: calibration step 0, R0 performed, NSX mode 2.
 TExchangeResult Run(TTsLink& link, TExchangeKind kind) {
-    switch (kind) {
-    case ekReadInformation:
-        return link.ReadInformation(3);
-    case ekWriteInformation:
-        return link.WriteInformation();
-    case ekReadConfiguration:
-        return link.ReadConfiguration();
-    case ekWriteConfiguration:
-        return link.WriteConfiguration();
-    case ekCalibrationStep:
-        return link.RunExchange(ExchangeRow(kind), CalibrationStepRequest(3, 0, 0, QDate()));
-    case ekR0Correction:
-        return link.RunExchange(ExchangeRow(kind), R0CorrectionRequest(3, true));
-    case ekNsxCorrection:
-        return link.RunExchange(ExchangeRow(kind), NsxCorrectionRequest(3, 2, -12.3));
-    default:
-        return {};
-    }
+    const int parameter = kind == ekR0Correction ? 1 : kind == ekNsxCorrection ? 2 : 0;
+    return RunExchangeOfKind(link, kind, parameter);
 }
 
 QByteArray RequestOf(const ExchangeCase& s, TTsLink& link) {

@@ -91,3 +91,26 @@ void TRecordingHost::ShowPollReply(std::span<const std::uint8_t> reply) {
     pollReplies << bytes;
     log << QStringLiteral("poll:") + QString::fromLatin1(bytes.toHex());
 }
+
+TExchangeResult RunExchangeOfKind(TTsLink& link, TExchangeKind kind, int parameter) {
+    using namespace tarvo_ts;
+    const int address = link.DeviceData.SlaveID;
+    switch (kind) {
+    case ekReadInformation:
+        return link.ReadInformation(address);
+    case ekWriteInformation:
+        return link.WriteInformation();
+    case ekReadConfiguration:
+        return link.ReadConfiguration();
+    case ekWriteConfiguration:
+        return link.WriteConfiguration(parameter > 0 ? (parameter - 1) % 247 + 1 : address);
+    case ekCalibrationStep:
+        return link.RunExchange(ExchangeRow(kind), CalibrationStepRequest(address, parameter % 8, 4000, QDate(2024, 1, 1)));
+    case ekR0Correction:
+        return link.RunExchange(ExchangeRow(kind), R0CorrectionRequest(address, parameter % 2 != 0));
+    case ekNsxCorrection:
+        return link.RunExchange(ExchangeRow(kind), NsxCorrectionRequest(address, parameter, -12.3));
+    default:
+        return {};
+    }
+}

@@ -73,3 +73,8 @@ public:
     void CancelCalibration() override;
     void ShowPollReply(std::span<const std::uint8_t> reply) override;
 };
+
+// Runs the exchange of `kind` at DeviceData's address, `parameter` being its one variable: the new
+// address of a configuration write (0: the address in use), the calibration step (0 to 7; 4.000 mA,
+// 01.01.2024), the R0 flag (odd: perform), the NSX mode (with -12.3 degrees).
+TExchangeResult RunExchangeOfKind(TTsLink& link, TExchangeKind kind, int parameter);
