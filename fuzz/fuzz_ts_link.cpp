@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (kind == PollThroughTimer) {
         for (int tick = 0; tick < 8; ++tick) {
             link.Driver().PollReceive();
-            port.WaitForInput(500);
+            port.WaitForInput(port.Waiting(), 500);
         }
         for (const QByteArray& r : host.pollReplies)
             require(r.size() == MeasReplyLength && std::uint8_t(r[1]) == 3);

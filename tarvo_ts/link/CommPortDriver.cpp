@@ -125,7 +125,8 @@ int TCommPortDriver::ReadInput(std::uint8_t* buf, int max) {
         const qint64 remaining = lastByte + FInputTimeout - FSerial->NowMs();
         if (remaining <= 0)
             break;
-        if (FSerial->WaitForInput(int(remaining)) == ISerialPort::TWait::Failed)
+        // Everything that waited has been taken: any waiting byte is a new one.
+        if (FSerial->WaitForInput(0, int(remaining)) == ISerialPort::TWait::Failed)
             FFailed = true;
     }
     ReleaseReceive();
@@ -138,11 +139,14 @@ void TCommPortDriver::WaitForInQueue(int count, int timeoutMs) {
     if (!IsPortOpen())
         return;
     const qint64 deadline = FSerial->NowMs() + timeoutMs;
-    while (!FFailed && InQueueCount() < count) {
+    while (!FFailed) {
+        const int waiting = InQueueCount();
+        if (waiting >= count)
+            break;
         const qint64 remaining = deadline - FSerial->NowMs();
         if (remaining <= 0)
             break;
-        if (FSerial->WaitForInput(int(remaining)) == ISerialPort::TWait::Failed)
+        if (FSerial->WaitForInput(waiting, int(remaining)) == ISerialPort::TWait::Failed)
             FFailed = true;
     }
 }

@@ -183,10 +183,11 @@ int TQtSerialPort::Write(const std::uint8_t* data, int n, int stallMs) {
     return int(queued - left);
 }
 
-ISerialPort::TWait TQtSerialPort::WaitForInput(int timeoutMs) {
+ISerialPort::TWait TQtSerialPort::WaitForInput(int known, int timeoutMs) {
     if (Failed())
         return TWait::Failed;
-    const int known = BytesWaiting();
+    if (BytesWaiting() > known)
+        return TWait::Data;
     QDeadlineTimer deadline(std::max(timeoutMs, 0));
     int idleWakes = 0;
     for (;;) {

@@ -32,8 +32,9 @@ public:
     // Writes `n` bytes, giving up when `stallMs` pass without progress; returns the number written
     // (what was not written is dropped), -1 when the port has failed.
     virtual int Write(const std::uint8_t* data, int n, int stallMs) = 0;
-    // Blocks until more bytes wait than at the call, `timeoutMs` pass or the port fails. Never spins.
-    virtual TWait WaitForInput(int timeoutMs) = 0;
+    // Blocks until more than `known` bytes wait (returns at once when they already do), `timeoutMs`
+    // pass or the port fails. Never spins.
+    virtual TWait WaitForInput(int known, int timeoutMs) = 0;
     // Milliseconds of a monotonic clock; every deadline of the link is taken from it.
     virtual qint64 NowMs() const = 0;
 };
@@ -54,7 +55,7 @@ public:
     int BytesWaiting() override;
     int Read(std::uint8_t* buf, int max) override;
     int Write(const std::uint8_t* data, int n, int stallMs) override;
-    TWait WaitForInput(int timeoutMs) override;
+    TWait WaitForInput(int known, int timeoutMs) override;
     qint64 NowMs() const override;
 
 private:

@@ -93,10 +93,12 @@ int TScriptedPort::Write(const std::uint8_t* data, int n, int stallMs) {
     return taken;
 }
 
-ISerialPort::TWait TScriptedPort::WaitForInput(int timeoutMs) {
+ISerialPort::TWait TScriptedPort::WaitForInput(int known, int timeoutMs) {
     if (HasFailed())
         return TWait::Failed;
     Deliver();
+    if (FInput.size() > known)
+        return TWait::Data;
     const qint64 end = FNow + std::max(timeoutMs, 0);
     if (FFailAt >= 0 && FFailAt <= end) {
         FNow = FFailAt;

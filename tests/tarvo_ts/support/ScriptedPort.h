@@ -58,7 +58,7 @@ public:
     int BytesWaiting() override;
     int Read(std::uint8_t* buf, int max) override;
     int Write(const std::uint8_t* data, int n, int stallMs) override;
-    TWait WaitForInput(int timeoutMs) override;
+    TWait WaitForInput(int known, int timeoutMs) override;
     qint64 NowMs() const override { return FNow; }
 
 private:
