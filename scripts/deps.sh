@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build qt6-base-dev qt6-serialport-dev libgl-dev
-          fonts-dejavu-core xvfb xauth libmodbus-dev pkg-config "$@")
+          fonts-dejavu-core xvfb xauth libmodbus-dev pkg-config libqt6sql6-sqlite "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,227 @@
+#include "ServiceQuery.h"
+
+#include <QSqlQuery>
+#include <QUuid>
+#include <QVariant>
+
+namespace servicerecord {
+
+namespace {
+
+const QString kEntryColumns = QStringLiteral(
+    "e.id, e.uid, e.kind, e.outcome, e.at, e.ended_at, e.program, e.version, e.port, e.rate, e.address, "
+    "e.operator_name, e.confirmed, e.block_before, e.block_after, e.failure, e.calibration_date, e.run_id, "
+    "t.id, t.generation, t.type_code, t.fixed_name, t.sensor_name, t.sensor_number, t.sensor_date "
+    "FROM events e JOIN transducers t ON t.id = e.transducer_id ");
+
+TLogEntry EntryOf(const QSqlQuery& q) {
+    TLogEntry r;
+    r.id = q.value(0).toLongLong();
+    r.uid = q.value(1).toString();
+    EventKindFromCode(q.value(2).toString(), r.kind);
+    OutcomeFromCode(q.value(3).toString(), r.outcome);
+    r.at = q.value(4).toString();
+    r.endedAt = q.value(5).toString();
+    r.program = q.value(6).toString();
+    r.version = q.value(7).toString();
+    r.link.port = q.value(8).toString();
+    r.link.rate = q.value(9).toInt();
+    r.link.address = q.value(10).toInt();
+    r.operatorName = q.value(11).toString();
+    r.confirmed = q.value(12).isNull() ? -1 : q.value(12).toInt();
+    r.before = q.value(13).toString();
+    r.after = q.value(14).toString();
+    r.failure = q.value(15).toString();
+    r.calibrationDate = QDate::fromString(q.value(16).toString(), Qt::ISODate);
+    r.runId = q.value(17).toLongLong();
+    r.transducerId = q.value(18).toLongLong();
+    r.transducer.generation = q.value(19).toInt() == gnOlder ? gnOlder : gnNewer;
+    r.transducer.typeCode = q.value(20).toInt();
+    r.transducer.fixedName = q.value(21).toString();
+    r.transducer.sensorName = q.value(22).toString();
+    r.transducer.sensorNumber = q.value(23).toLongLong();
+    r.transducer.sensorDate = QDate::fromString(q.value(24).toString(), Qt::ISODate);
+    return r;
+}
+
+QList<TLogEntry> Entries(QSqlQuery& q) {
+    QList<TLogEntry> list;
+    if (!q.exec())
+        return list;
+    while (q.next())
+        list.append(EntryOf(q));
+    return list;
+}
+
+// A LIKE pattern that finds `text` anywhere, with its own % and _ taken literally.
+QString Contains(const QString& text) {
+    QString p = text;
+    p.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    p.replace(QLatin1Char('%'), QStringLiteral("\\%"));
+    p.replace(QLatin1Char('_'), QStringLiteral("\\_"));
+    return QLatin1Char('%') + p + QLatin1Char('%');
+}
+
+} // namespace
+
+TServiceQuery::TServiceQuery(const QString& path, int busyTimeoutMs)
+    : connection_(QStringLiteral("tarvo-service-record-reader-%1").arg(QUuid::createUuid().toString(QUuid::WithoutBraces))) {
+    open_ = OpenForReading(path, connection_, busyTimeoutMs, report_);
+}
+
+TServiceQuery::~TServiceQuery() {
+    if (open_)
+        CloseDatabase(connection_);
+}
+
+QList<TLogEntry> TServiceQuery::History(const TTransducerId& t) const {
+    if (!open_)
+        return {};
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT ") + kEntryColumns +
+              QStringLiteral("WHERE t.generation = ? AND t.type_code = ? AND t.sensor_number = ? AND t.sensor_name = ? "
+                             "AND t.fixed_name = ? ORDER BY e.id DESC"));
+    q.addBindValue(int(t.generation));
+    q.addBindValue(t.typeCode);
+    q.addBindValue(t.sensorNumber);
+    q.addBindValue(t.sensorName);
+    q.addBindValue(t.fixedName);
+    return Entries(q);
+}
+
+QList<TLogEntry> TServiceQuery::Search(const QString& text) const {
+    if (!open_)
+        return {};
+    const QString s = text.trimmed();
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.setForwardOnly(true);
+    bool isNumber = false;
+    const qint64 number = s.toLongLong(&isNumber);
+    if (s.isEmpty()) {
+        q.prepare(QStringLiteral("SELECT ") + kEntryColumns + QStringLiteral("ORDER BY e.id DESC"));
+    } else {
+        q.prepare(QStringLiteral("SELECT ") + kEntryColumns +
+                  QStringLiteral("WHERE t.sensor_number = ? OR t.sensor_name_folded LIKE ? ESCAPE '\\' "
+                                 "ORDER BY e.id DESC"));
+        // A text that is no number matches no number: the number column takes a value no row has.
+        q.addBindValue(isNumber ? QVariant(number) : QVariant(QMetaType(QMetaType::LongLong)));
+        q.addBindValue(Contains(s.toCaseFolded()));
+    }
+    return Entries(q);
+}
+
+std::optional<TLogEntry> TServiceQuery::Entry(qint64 id) const {
+    if (!open_)
+        return std::nullopt;
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare(QStringLiteral("SELECT ") + kEntryColumns + QStringLiteral("WHERE e.id = ?"));
+    q.addBindValue(id);
+    const QList<TLogEntry> list = Entries(q);
+    if (list.isEmpty())
+        return std::nullopt;
+    return list.first();
+}
+
+std::optional<TRunReport> TServiceQuery::Run(qint64 eventId) const {
+    const std::optional<TLogEntry> run = Entry(eventId);
+    if (!run || run->kind != ekCalibration)
+        return std::nullopt;
+    TRunReport r;
+    r.run = *run;
+    const QSqlDatabase db = QSqlDatabase::database(connection_, false);
+
+    QSqlQuery s(db);
+    s.prepare(QStringLiteral("SELECT step, value, unit, outcome, failure, note, at FROM calibration_steps "
+                             "WHERE event_id = ? ORDER BY id"));
+    s.addBindValue(eventId);
+    if (s.exec()) {
+        while (s.next()) {
+            TStepEntry step;
+            step.step = s.value(0).toInt();
+            if (!s.value(1).isNull())
+                step.value = s.value(1).toDouble();
+            step.unit = s.value(2).toString();
+            OutcomeFromCode(s.value(3).toString(), step.outcome);
+            step.failure = s.value(4).toString();
+            step.note = s.value(5).toString();
+            step.at = s.value(6).toString();
+            r.steps.append(step);
+        }
+    }
+
+    // The latest check of each kind that belongs to this run.
+    QSqlQuery c(db);
+    c.prepare(QStringLiteral("SELECT e.id, e.kind, p.reference, p.reading, p.tolerance FROM events e "
+                             "JOIN check_points p ON p.event_id = e.id WHERE e.run_id = ? "
+                             "ORDER BY e.id, p.point"));
+    c.addBindValue(eventId);
+    if (c.exec()) {
+        qint64 found = 0, left = 0;
+        while (c.next()) {
+            TEventKind kind = ekAsFound;
+            EventKindFromCode(c.value(1).toString(), kind);
+            std::optional<TCheck>& check = kind == ekAsLeft ? r.asLeft : r.asFound;
+            qint64& latest = kind == ekAsLeft ? left : found;
+            const qint64 id = c.value(0).toLongLong();
+            if (id != latest) {
+                latest = id;
+                check = TCheck{kind, {}};
+            }
+            check->points.append({c.value(2).toDouble(), c.value(3).toDouble(), c.value(4).toDouble()});
+        }
+    }
+
+    QSqlQuery i(db);
+    i.prepare(QStringLiteral("SELECT name, serial, certificate FROM event_instruments WHERE event_id = ? "
+                             "ORDER BY position"));
+    i.addBindValue(eventId);
+    if (i.exec()) {
+        while (i.next())
+            r.instruments.append({i.value(0).toString(), i.value(1).toString(), i.value(2).toString()});
+    }
+    return r;
+}
+
+QList<TInstrument> TServiceQuery::Instruments() const {
+    QList<TInstrument> list;
+    if (!open_)
+        return list;
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    if (q.exec(QStringLiteral("SELECT name, serial, certificate FROM instruments ORDER BY position"))) {
+        while (q.next())
+            list.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString()});
+    }
+    return list;
+}
+
+namespace {
+
+QString Setting(const QString& connection, const QString& key, bool& found) {
+    found = false;
+    QSqlQuery q(QSqlDatabase::database(connection, false));
+    q.prepare(QStringLiteral("SELECT value FROM settings WHERE key = ?"));
+    q.addBindValue(key);
+    if (q.exec() && q.next()) {
+        found = true;
+        return q.value(0).toString();
+    }
+    return {};
+}
+
+} // namespace
+
+QString TServiceQuery::OperatorSetting() const {
+    bool found = false;
+    return open_ ? Setting(connection_, QStringLiteral("operator"), found) : QString();
+}
+
+int TServiceQuery::RecheckMonths() const {
+    bool found = false;
+    const QString v = open_ ? Setting(connection_, QStringLiteral("recheck_months"), found) : QString();
+    bool ok = false;
+    const int months = v.toInt(&ok);
+    return ok && months > 0 ? months : kDefaultRecheckMonths;
+}
+
+} // namespace servicerecord
