@@ -215,6 +215,7 @@ TOpenReport TryOpen(const QString& path, const QString& connectionName, int busy
         aside = sfNewerSchema;
         return Fault(sfNewerSchema);
     }
+    // The statements end before the migration's transaction: SQLite commits none while one is open.
     if (existed) {
         QSqlQuery check(db);
         if (!check.exec(QStringLiteral("PRAGMA quick_check(1)")) || !check.next()) {
@@ -223,20 +224,22 @@ TOpenReport TryOpen(const QString& path, const QString& connectionName, int busy
                 aside = sfDamaged;
             return Fault(f, check.lastError().text());
         }
-        if (check.value(0).toString() != QStringLiteral("ok")) {
+        const QString verdict = check.value(0).toString();
+        if (verdict != QStringLiteral("ok")) {
             aside = sfDamaged;
-            return Fault(sfDamaged, check.value(0).toString());
+            return Fault(sfDamaged, verdict);
         }
     }
-
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() ||
-        q.value(0).toString().compare(QStringLiteral("wal"), Qt::CaseInsensitive) != 0) {
-        const QSqlError we = q.lastError();
-        TFault f = we.type() == QSqlError::NoError ? sfReadOnly : FaultOf(we);
-        if (f == sfCannotOpen || f == sfOther)
-            f = FolderFault(path);
-        return Fault(f, we.text());
+    {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() ||
+            q.value(0).toString().compare(QStringLiteral("wal"), Qt::CaseInsensitive) != 0) {
+            const QSqlError we = q.lastError();
+            TFault f = we.type() == QSqlError::NoError ? sfReadOnly : FaultOf(we);
+            if (f == sfCannotOpen || f == sfOther)
+                f = FolderFault(path);
+            return Fault(f, we.text());
+        }
     }
     // Every commit reaches the disk before the call returns: a record once made survives a power cut.
     if (!Exec(db, QStringLiteral("PRAGMA synchronous=FULL"), &e) ||
