@@ -114,7 +114,7 @@ QString CertificateHtml(const TCertificate& c) {
                                                    .arg(r.run.link.rate)
                                                    .arg(r.run.link.address));
     html += Row(QStringLiteral("Программа"), r.run.program + QLatin1Char(' ') + r.run.version);
-    html += Row(QStringLiteral("Настройка"), QStringLiteral("%1 — %2").arg(r.run.at, OutcomeText(r.run.outcome)));
+    html += Row(QStringLiteral("Настройка"), QStringLiteral("%1 — %2").arg(AtText(r.run.at), OutcomeText(r.run.outcome)));
     html += Row(QStringLiteral("Дата калибровки"), DateText(day));
     html += Row(QStringLiteral("Следующая проверка"), DateText(NextDueDate(day, c.recheckMonths)));
     html += Row(QStringLiteral("Оператор"), r.run.operatorName);

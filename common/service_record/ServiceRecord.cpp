@@ -13,6 +13,7 @@
 #include <QVariant>
 #include <QWaitCondition>
 
+#include <cmath>
 #include <deque>
 #include <functional>
 
@@ -20,10 +21,13 @@ namespace servicerecord {
 
 namespace {
 
-// Local date-time with its offset from UTC: "2026-12-10T14:28:38.123+03:00".
+// Local date-time with its offset from UTC, "+00:00" included: "2026-12-10T14:28:38.123+03:00".
 QString Now() {
     const QDateTime now = QDateTime::currentDateTime();
-    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    const int offset = now.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
+           QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString Json(const QJsonObject& o) {

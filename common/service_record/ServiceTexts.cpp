@@ -1,5 +1,6 @@
 #include "ServiceTexts.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 
 namespace servicerecord {
@@ -90,6 +91,12 @@ QString OutcomeText(TOutcome outcome) {
         return QStringLiteral("Прервано");
     }
     return {};
+}
+
+QString AtText(const QString& at) {
+    const QDateTime t = QDateTime::fromString(at, Qt::ISODateWithMs);
+    // The time as it was where it was recorded, not converted to this computer's zone.
+    return t.isValid() ? t.toOffsetFromUtc(t.offsetFromUtc()).toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) : at;
 }
 
 QString TransducerText(const TTransducerId& id) {

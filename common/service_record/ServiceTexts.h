@@ -19,6 +19,8 @@ QString KeptAsideText(TFault reason, const QString& path, const QString& asidePa
 // generation.
 QString EventTitle(TEventKind kind, TGeneration generation);
 QString OutcomeText(TOutcome outcome);
+// A recorded date-time ("2026-12-10T14:28:38.123+03:00") as the journal shows it: "10.12.2026 14:28:38".
+QString AtText(const QString& at);
 // "118 Tarvo-ТС-ТП, датчик Pt100 № 1234".
 QString TransducerText(const TTransducerId& id);
 
