@@ -20,7 +20,9 @@ QString H(const QString& s) {
 }
 
 QString Num(double v, int decimals = 2) {
-    return QLocale(QLocale::Russian).toString(v, 'f', decimals);
+    QLocale ru(QLocale::Russian);
+    ru.setNumberOptions(QLocale::OmitGroupSeparator);
+    return ru.toString(v, 'f', decimals);
 }
 
 QString DateText(const QDate& d) {

@@ -2,6 +2,9 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
 
 namespace servicerecord {
 
@@ -107,6 +110,77 @@ QString TransducerText(const TTransducerId& id) {
     if (!id.sensorName.isEmpty())
         s += id.sensorName + QLatin1Char(' ');
     return s + QStringLiteral("№ ") + QString::number(id.sensorNumber);
+}
+
+namespace {
+
+QJsonObject Object(const QString& json) {
+    return QJsonDocument::fromJson(json.toUtf8()).object();
+}
+
+QString ValueText(const QJsonValue& v) {
+    if (v.isDouble()) {
+        const double d = v.toDouble();
+        return d == qint64(d) ? QString::number(qint64(d)) : QString::number(d, 'g', 10);
+    }
+    if (v.isBool())
+        return v.toBool() ? QStringLiteral("да") : QStringLiteral("нет");
+    if (v.isUndefined() || v.isNull())
+        return QStringLiteral("—");
+    return v.toString();
+}
+
+// "key: old → new" for what differs; "key value" for a block alone.
+QString BlockChanges(const QJsonObject& before, const QJsonObject& after) {
+    QStringList parts;
+    if (before.isEmpty()) {
+        for (auto it = after.begin(); it != after.end(); ++it)
+            parts.append(it.key() + QLatin1Char(' ') + ValueText(it.value()));
+        return parts.join(QStringLiteral(", "));
+    }
+    QStringList keys = before.keys();
+    for (const QString& k : after.keys())
+        if (!keys.contains(k))
+            keys.append(k);
+    for (const QString& k : keys)
+        if (before.value(k) != after.value(k))
+            parts.append(k + QStringLiteral(": ") + ValueText(before.value(k)) + QStringLiteral(" → ") +
+                         ValueText(after.value(k)));
+    return parts.isEmpty() ? QStringLiteral("без изменений") : parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+QString EntryOutcomeText(const TLogEntry& e) {
+    if (e.kind == ekAsFound || e.kind == ekAsLeft)
+        return Object(e.after).value(QStringLiteral("passed")).toBool() ? QStringLiteral("Годен")
+                                                                         : QStringLiteral("Не годен");
+    return OutcomeText(e.outcome);
+}
+
+QString EntryDetails(const TLogEntry& e) {
+    QStringList parts;
+    switch (e.kind) {
+    case ekAsFound:
+    case ekAsLeft:
+        parts.append(QStringLiteral("точек: %1").arg(Object(e.after).value(QStringLiteral("points")).toInt()));
+        if (e.runId == 0)
+            parts.append(QStringLiteral("без настройки"));
+        break;
+    case ekCalibration:
+        if (e.calibrationDate.isValid())
+            parts.append(QStringLiteral("записана дата %1").arg(e.calibrationDate.toString(QStringLiteral("dd.MM.yyyy"))));
+        break;
+    default:
+        if (!e.before.isEmpty() || !e.after.isEmpty())
+            parts.append(BlockChanges(Object(e.before), Object(e.after)));
+        break;
+    }
+    if (e.confirmed == 0 && (e.kind == ekConfigWrite || e.kind == ekSensorWrite))
+        parts.append(QStringLiteral("не подтверждено"));
+    if (!e.failure.isEmpty())
+        parts.append(e.failure);
+    return parts.join(QStringLiteral("; "));
 }
 
 } // namespace servicerecord

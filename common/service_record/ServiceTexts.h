@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ServiceDatabase.h"
+#include "ServiceQuery.h"
 #include "ServiceRecordTypes.h"
 
 #include <QString>
@@ -23,5 +24,10 @@ QString OutcomeText(TOutcome outcome);
 QString AtText(const QString& at);
 // "118 Tarvo-ТС-ТП, датчик Pt100 № 1234".
 QString TransducerText(const TTransducerId& id);
+
+// The journal's "Результат" of an entry: the outcome, or for a check "Годен" / "Не годен".
+QString EntryOutcomeText(const TLogEntry& entry);
+// The journal's "Подробности": what changed between the blocks, the date written, the failure.
+QString EntryDetails(const TLogEntry& entry);
 
 } // namespace servicerecord

@@ -1,0 +1,13 @@
+// The three commands the programs put on their calibration pages and menus, with their names and texts.
+#pragma once
+
+class QAction;
+class QObject;
+
+namespace servicerecord {
+
+QAction* MakeAsFoundAction(QObject* parent);    // ActionAsFound, "Проверка до настройки"
+QAction* MakeAsLeftAction(QObject* parent);     // ActionAsLeft, "Проверка после настройки"
+QAction* MakeServiceLogAction(QObject* parent); // ActionServiceLog, "Журнал обслуживания"
+
+} // namespace servicerecord
