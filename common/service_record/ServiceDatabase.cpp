@@ -242,7 +242,7 @@ TOpenReport TryOpen(const QString& path, const QString& connectionName, int busy
         }
     }
     // Every commit reaches the disk before the call returns: a record once made survives a power cut.
-    if (!Exec(db, QStringLiteral("PRAGMA synchronous=FULL"), &e) ||
+    if (!Exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), &e) ||
         !Exec(db, QStringLiteral("PRAGMA foreign_keys=ON"), &e) || !Migrate(db, kSchemaVersion, &e))
         return Fault(FaultOf(e), e.text());
     return {};

@@ -1,6 +1,8 @@
 #include "ServiceQuery.h"
 
+#include <QHash>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QUuid>
 #include <QVariant>
 
@@ -44,7 +46,7 @@ TLogEntry EntryOf(const QSqlQuery& q) {
     return r;
 }
 
-QList<TLogEntry> Entries(QSqlQuery& q) {
+QList<TLogEntry> ReadEntries(QSqlQuery& q) {
     QList<TLogEntry> list;
     if (!q.exec())
         return list;
@@ -74,41 +76,108 @@ TServiceQuery::~TServiceQuery() {
         CloseDatabase(connection_);
 }
 
+namespace {
+
+// The WHERE of a history or a search, with its values bound in order by Bind().
+struct TFilter {
+    QString where;
+    QVariantList values;
+    void Bind(QSqlQuery& q) const {
+        for (const QVariant& v : values)
+            q.addBindValue(v);
+    }
+};
+
+TFilter HistoryFilter(const TTransducerId& t) {
+    return {QStringLiteral("WHERE t.generation = ? AND t.type_code = ? AND t.sensor_number = ? AND t.sensor_name = ? "
+                           "AND t.fixed_name = ? "),
+            {int(t.generation), t.typeCode, t.sensorNumber, t.sensorName, t.fixedName}};
+}
+
+TFilter SearchFilter(const QString& text) {
+    const QString s = text.trimmed();
+    if (s.isEmpty())
+        return {};
+    bool isNumber = false;
+    const qint64 number = s.toLongLong(&isNumber);
+    // A text that is no number matches no number: NULL equals nothing.
+    return {QStringLiteral("WHERE t.sensor_number = ? OR t.sensor_name_folded LIKE ? ESCAPE '\\' "),
+            {isNumber ? QVariant(number) : QVariant(QMetaType(QMetaType::LongLong)), Contains(s.toCaseFolded())}};
+}
+
+} // namespace
+
 QList<TLogEntry> TServiceQuery::History(const TTransducerId& t) const {
     if (!open_)
         return {};
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT ") + kEntryColumns +
-              QStringLiteral("WHERE t.generation = ? AND t.type_code = ? AND t.sensor_number = ? AND t.sensor_name = ? "
-                             "AND t.fixed_name = ? ORDER BY e.id DESC"));
-    q.addBindValue(int(t.generation));
-    q.addBindValue(t.typeCode);
-    q.addBindValue(t.sensorNumber);
-    q.addBindValue(t.sensorName);
-    q.addBindValue(t.fixedName);
-    return Entries(q);
+    const TFilter f = HistoryFilter(t);
+    q.prepare(QStringLiteral("SELECT ") + kEntryColumns + f.where + QStringLiteral("ORDER BY e.id DESC"));
+    f.Bind(q);
+    return ReadEntries(q);
 }
 
 QList<TLogEntry> TServiceQuery::Search(const QString& text) const {
     if (!open_)
         return {};
-    const QString s = text.trimmed();
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.setForwardOnly(true);
-    bool isNumber = false;
-    const qint64 number = s.toLongLong(&isNumber);
-    if (s.isEmpty()) {
-        q.prepare(QStringLiteral("SELECT ") + kEntryColumns + QStringLiteral("ORDER BY e.id DESC"));
-    } else {
-        q.prepare(QStringLiteral("SELECT ") + kEntryColumns +
-                  QStringLiteral("WHERE t.sensor_number = ? OR t.sensor_name_folded LIKE ? ESCAPE '\\' "
-                                 "ORDER BY e.id DESC"));
-        // A text that is no number matches no number: the number column takes a value no row has.
-        q.addBindValue(isNumber ? QVariant(number) : QVariant(QMetaType(QMetaType::LongLong)));
-        q.addBindValue(Contains(s.toCaseFolded()));
+    const TFilter f = SearchFilter(text);
+    q.prepare(QStringLiteral("SELECT ") + kEntryColumns + f.where + QStringLiteral("ORDER BY e.id DESC"));
+    f.Bind(q);
+    return ReadEntries(q);
+}
+
+namespace {
+
+QList<qint64> Ids(const QString& connection, const TFilter& f) {
+    QList<qint64> ids;
+    QSqlQuery q(QSqlDatabase::database(connection, false));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT e.id FROM events e JOIN transducers t ON t.id = e.transducer_id ") + f.where +
+              QStringLiteral("ORDER BY e.id DESC"));
+    f.Bind(q);
+    if (q.exec())
+        while (q.next())
+            ids.append(q.value(0).toLongLong());
+    return ids;
+}
+
+} // namespace
+
+QList<qint64> TServiceQuery::HistoryIds(const TTransducerId& t) const {
+    return open_ ? Ids(connection_, HistoryFilter(t)) : QList<qint64>();
+}
+
+QList<qint64> TServiceQuery::SearchIds(const QString& text) const {
+    return open_ ? Ids(connection_, SearchFilter(text)) : QList<qint64>();
+}
+
+QList<TLogEntry> TServiceQuery::Entries(const QList<qint64>& ids) const {
+    if (!open_ || ids.isEmpty())
+        return {};
+    QStringList marks;
+    marks.reserve(ids.size());
+    for (qsizetype i = 0; i < ids.size(); ++i)
+        marks.append(QStringLiteral("?"));
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT ") + kEntryColumns + QStringLiteral("WHERE e.id IN (") +
+              marks.join(QLatin1Char(',')) + QStringLiteral(")"));
+    for (qint64 id : ids)
+        q.addBindValue(id);
+    QHash<qint64, TLogEntry> byId;
+    for (TLogEntry& e : ReadEntries(q))
+        byId.insert(e.id, std::move(e));
+    QList<TLogEntry> list;
+    list.reserve(byId.size());
+    for (qint64 id : ids) {
+        const auto it = byId.constFind(id);
+        if (it != byId.constEnd())
+            list.append(*it);
     }
-    return Entries(q);
+    return list;
 }
 
 std::optional<TLogEntry> TServiceQuery::Entry(qint64 id) const {
@@ -117,7 +186,7 @@ std::optional<TLogEntry> TServiceQuery::Entry(qint64 id) const {
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.prepare(QStringLiteral("SELECT ") + kEntryColumns + QStringLiteral("WHERE e.id = ?"));
     q.addBindValue(id);
-    const QList<TLogEntry> list = Entries(q);
+    const QList<TLogEntry> list = ReadEntries(q);
     if (list.isEmpty())
         return std::nullopt;
     return list.first();

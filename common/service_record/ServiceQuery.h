@@ -65,6 +65,12 @@ public:
     // (case-folded), newest first; an empty text gives all of them.
     QList<TLogEntry> Search(const QString& text) const;
     std::optional<TLogEntry> Entry(qint64 id) const;
+
+    // The same two lists as entry ids only, for a view that reads the rows it shows (Entries()).
+    QList<qint64> HistoryIds(const TTransducerId& transducer) const;
+    QList<qint64> SearchIds(const QString& text) const;
+    // The entries of `ids`, in that order; ids no longer there are left out.
+    QList<TLogEntry> Entries(const QList<qint64>& ids) const;
     // A calibration entry with everything its certificate shows; none for another kind of entry.
     std::optional<TRunReport> Run(qint64 eventId) const;
 

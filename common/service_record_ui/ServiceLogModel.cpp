@@ -7,14 +7,31 @@
 
 namespace servicerecord {
 
-void TServiceLogModel::SetEntries(QList<TLogEntry> entries) {
+void TServiceLogModel::SetRows(const TServiceQuery* query, QList<qint64> ids) {
     beginResetModel();
-    entries_ = std::move(entries);
+    query_ = query;
+    ids_ = std::move(ids);
+    pages_.clear();
     endResetModel();
 }
 
+const TLogEntry* TServiceLogModel::Entry(int row) const {
+    if (row < 0 || row >= ids_.size() || !query_)
+        return nullptr;
+    const int page = row / kPage;
+    auto it = pages_.find(page);
+    if (it == pages_.end()) {
+        QHash<qint64, TLogEntry> entries;
+        for (TLogEntry& e : query_->Entries(ids_.mid(page * kPage, kPage)))
+            entries.insert(e.id, std::move(e));
+        it = pages_.insert(page, std::move(entries));
+    }
+    const auto e = it->constFind(ids_[row]);
+    return e == it->constEnd() ? nullptr : &*e;
+}
+
 int TServiceLogModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(entries_.size());
+    return parent.isValid() ? 0 : int(ids_.size());
 }
 
 int TServiceLogModel::columnCount(const QModelIndex& parent) const {
@@ -22,9 +39,10 @@ int TServiceLogModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant TServiceLogModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= entries_.size())
+    const TLogEntry* entry = index.isValid() ? Entry(index.row()) : nullptr;
+    if (!entry)
         return {};
-    const TLogEntry& e = entries_[index.row()];
+    const TLogEntry& e = *entry;
     if (role == Qt::ForegroundRole && index.column() == colOutcome) {
         const bool bad = e.outcome == ocFailed || e.outcome == ocRefused || e.outcome == ocInterrupted ||
                          EntryOutcomeText(e) == QStringLiteral("Не годен");

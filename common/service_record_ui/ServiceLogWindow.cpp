@@ -139,9 +139,10 @@ void ServiceLogWindow::Search(const QString& text) {
 
 void ServiceLogWindow::Load(const std::optional<TTransducerId>& transducer, const QString& search) {
     record_.Drain(kDrainMs);
-    TServiceQuery query(record_.Path());
+    model_.SetRows(nullptr, {});
+    query_ = std::make_unique<TServiceQuery>(record_.Path());
+    const TServiceQuery& query = *query_;
     if (!query.IsOpen()) {
-        model_.SetEntries({});
         status_->setText(QFileInfo::exists(record_.Path())
                              ? FaultText(query.Report().fault, record_.Path(), 0, query.Report().systemText)
                              : QStringLiteral("Журнал пуст: файл %1 ещё не создан.")
@@ -152,7 +153,7 @@ void ServiceLogWindow::Load(const std::optional<TTransducerId>& transducer, cons
     const QSignalBlocker block(operator_);
     operator_->setText(query.OperatorSetting());
     months_->setValue(query.RecheckMonths());
-    model_.SetEntries(transducer ? query.History(*transducer) : query.Search(search));
+    model_.SetRows(query_.get(), transducer ? query.HistoryIds(*transducer) : query.SearchIds(search));
     QString what = transducer ? TransducerText(*transducer)
                    : search.trimmed().isEmpty() ? QStringLiteral("все преобразователи")
                                                 : QStringLiteral("поиск «%1»").arg(search.trimmed());
@@ -167,9 +168,7 @@ void ServiceLogWindow::Load(const std::optional<TTransducerId>& transducer, cons
 
 const TLogEntry* ServiceLogWindow::Selected() const {
     const QModelIndexList rows = table_->selectionModel()->selectedRows();
-    if (rows.isEmpty() || rows.first().row() >= model_.Entries().size())
-        return nullptr;
-    return &model_.Entries()[rows.first().row()];
+    return rows.isEmpty() ? nullptr : model_.Entry(rows.first().row());
 }
 
 void ServiceLogWindow::SelectionChanged() {
@@ -181,9 +180,10 @@ void ServiceLogWindow::OpenCertificate() {
     const TLogEntry* e = Selected();
     if (!e || e->kind != ekCalibration)
         return;
+    const qint64 id = e->id;
     record_.Drain(kDrainMs);
     TServiceQuery query(record_.Path());
-    const std::optional<TRunReport> report = query.Run(e->id);
+    const std::optional<TRunReport> report = query.Run(id);
     if (!report) {
         hooks_.ShowMessage(QStringLiteral("Запись о настройке не найдена в журнале."), TServiceUiHooks::mkError);
         return;

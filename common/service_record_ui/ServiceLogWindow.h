@@ -8,6 +8,7 @@
 
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -42,6 +43,7 @@ private:
 
     TServiceRecord& record_;
     TServiceUiHooks& hooks_;
+    std::unique_ptr<TServiceQuery> query_; // the reading connection the rows come from
     TServiceLogModel model_;
     std::optional<TTransducerId> current_;
     QLineEdit* search_ = nullptr;

@@ -266,9 +266,9 @@ private Q_SLOTS:
         QVERIFY(record.Drain(5000));
         TServiceQuery q(path);
         QCOMPARE(q.Instruments().size(), 1);
-        QCOMPARE(q.Run(m.Entries()[1].id)->instruments.first().serial, QStringLiteral("1501"));
+        QCOMPARE(q.Run(m.Entry(1)->id)->instruments.first().serial, QStringLiteral("1501"));
         // The next certificate offers the instruments remembered.
-        CertificatePreview next(*q.Run(m.Entries()[1].id), {}, 12, record, hooks);
+        CertificatePreview next(*q.Run(m.Entry(1)->id), {}, 12, record, hooks);
         QCOMPARE(next.Instruments().size(), 1);
     }
 
