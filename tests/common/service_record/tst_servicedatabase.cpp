@@ -237,12 +237,30 @@ private Q_SLOTS:
         QVERIFY(record.UnrecordedText().startsWith(QStringLiteral("Не записано в журнал обслуживания: 50 (Подстройка НСХ")));
     }
 
-    // A folder the user may not write: as root only a process that dropped its rights feels it.
+    // A folder the user may not write: one clear text, nothing made; a damaged file in it cannot be moved
+    // aside and is left as it is. As root only a process that dropped its rights feels the folder.
+    void readOnlyFolder_data() {
+        QTest::addColumn<QByteArray>("content"); // of a file already there; empty: none
+        QTest::addColumn<TFault>("fault");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty folder") << QByteArray() << sfReadOnly << "нет прав на запись в папку";
+        QTest::newRow("damaged file") << QByteArray(4096, 'x') << sfDamaged
+                                      << "повреждён, а сохранить его под другим именем не удалось";
+    }
     void readOnlyFolder() {
-        const QString folder = dir.filePath(QStringLiteral("locked-folder"));
+        QFETCH(QByteArray, content);
+        QFETCH(TFault, fault);
+        QFETCH(QString, text);
+        const QString folder = dir.filePath(QStringLiteral("locked-folder%1").arg(++n));
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + QStringLiteral("/service-record.sqlite");
+        if (!content.isEmpty()) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
         QJsonObject out;
+        QStringList args{QStringLiteral("--db"), path, QStringLiteral("--count"), QStringLiteral("5")};
         if (geteuid() == 0) {
             const passwd* nobody = getpwnam("nobody");
             if (!nobody)
@@ -250,21 +268,22 @@ private Q_SLOTS:
             // The writer runs as nobody; it must reach the folder, not write it.
             QVERIFY(chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
             QVERIFY(chmod(QFile::encodeName(folder).constData(), 0755) == 0);
-            out = runWriter({QStringLiteral("--db"), path, QStringLiteral("--count"), QStringLiteral("5"),
-                             QStringLiteral("--uid"), QString::number(nobody->pw_uid), QStringLiteral("--gid"),
-                             QString::number(nobody->pw_gid)});
+            out = runWriter(args << QStringLiteral("--uid") << QString::number(nobody->pw_uid) << QStringLiteral("--gid")
+                                 << QString::number(nobody->pw_gid));
         } else {
             QVERIFY(chmod(QFile::encodeName(folder).constData(), 0555) == 0);
-            out = runWriter({QStringLiteral("--db"), path, QStringLiteral("--count"), QStringLiteral("5")});
+            out = runWriter(args);
             chmod(QFile::encodeName(folder).constData(), 0755);
         }
         const QJsonArray notices = out.value(QStringLiteral("notices")).toArray();
         QCOMPARE(notices.size(), 1);
-        QCOMPARE(notices[0].toObject().value(QStringLiteral("fault")).toInt(), int(sfReadOnly));
-        QVERIFY2(notices[0].toObject().value(QStringLiteral("text")).toString().contains(folder),
-                 qPrintable(notices[0].toObject().value(QStringLiteral("text")).toString()));
+        const QString told = notices[0].toObject().value(QStringLiteral("text")).toString();
+        QCOMPARE(notices[0].toObject().value(QStringLiteral("fault")).toInt(), int(fault));
+        QVERIFY2(told.contains(text) && told.contains(fault == sfReadOnly ? folder : path), qPrintable(told));
         QCOMPARE(out.value(QStringLiteral("unrecorded")).toInt(), 5);
-        QVERIFY(!QFile::exists(path));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), content.isEmpty() ? QStringList() : QStringList{QStringLiteral("service-record.sqlite")});
+        if (!content.isEmpty())
+            QCOMPARE(ReadAll(path), content);
     }
 
     // The other program holds the write lock past the busy time-out: told once, the records wait and
