@@ -1,5 +1,7 @@
 #include "ServiceDatabase.h"
 
+#include "ServiceRecordTypes.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -412,6 +414,17 @@ void CloseDatabase(const QString& connectionName) {
         }
         QSqlDatabase::removeDatabase(connectionName);
     }
+}
+
+QString IdentityCondition(const QString& alias) {
+    const QString a = alias.isEmpty() ? QString() : alias + QLatin1Char('.');
+    return QStringLiteral("%1generation = ? AND %1type_code = ? AND %1sensor_number = ? AND %1sensor_name = ? "
+                          "AND %1fixed_name = ? ")
+        .arg(a);
+}
+
+QVariantList IdentityValues(const TTransducerId& t) {
+    return {int(t.generation), t.typeCode, t.sensorNumber, t.sensorName, t.fixedName};
 }
 
 QString AsidePath(const QString& path, const QString& tag) {

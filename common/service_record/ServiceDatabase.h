@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
+#include <QVariantList>
 
 namespace servicerecord {
 
@@ -69,6 +70,11 @@ int SchemaVersion(QSqlDatabase& db, QSqlError* error = nullptr);
 
 // Removes the connection after its last query went out of scope.
 void CloseDatabase(const QString& connectionName);
+
+// The columns of `transducers` that tell one transducer from another, as a condition on the table alias
+// `t` (empty: no alias), and their values in that order for binding.
+QString IdentityCondition(const QString& alias = {});
+QVariantList IdentityValues(const struct TTransducerId& transducer);
 
 // A name not yet taken in the folder of `path` for keeping a file aside: "<base>.<tag>-<stamp>.sqlite".
 QString AsidePath(const QString& path, const QString& tag);

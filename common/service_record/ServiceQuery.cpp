@@ -89,9 +89,7 @@ struct TFilter {
 };
 
 TFilter HistoryFilter(const TTransducerId& t) {
-    return {QStringLiteral("WHERE t.generation = ? AND t.type_code = ? AND t.sensor_number = ? AND t.sensor_name = ? "
-                           "AND t.fixed_name = ? "),
-            {int(t.generation), t.typeCode, t.sensorNumber, t.sensorName, t.fixedName}};
+    return {QStringLiteral("WHERE ") + IdentityCondition(QStringLiteral("t")), IdentityValues(t)};
 }
 
 TFilter SearchFilter(const QString& text) {
@@ -107,26 +105,24 @@ TFilter SearchFilter(const QString& text) {
 
 } // namespace
 
-QList<TLogEntry> TServiceQuery::History(const TTransducerId& t) const {
-    if (!open_)
-        return {};
-    QSqlQuery q(QSqlDatabase::database(connection_, false));
+namespace {
+
+QList<TLogEntry> EntriesWhere(const QString& connection, const TFilter& f) {
+    QSqlQuery q(QSqlDatabase::database(connection, false));
     q.setForwardOnly(true);
-    const TFilter f = HistoryFilter(t);
     q.prepare(QStringLiteral("SELECT ") + kEntryColumns + f.where + QStringLiteral("ORDER BY e.id DESC"));
     f.Bind(q);
     return ReadEntries(q);
 }
 
+} // namespace
+
+QList<TLogEntry> TServiceQuery::History(const TTransducerId& t) const {
+    return open_ ? EntriesWhere(connection_, HistoryFilter(t)) : QList<TLogEntry>();
+}
+
 QList<TLogEntry> TServiceQuery::Search(const QString& text) const {
-    if (!open_)
-        return {};
-    QSqlQuery q(QSqlDatabase::database(connection_, false));
-    q.setForwardOnly(true);
-    const TFilter f = SearchFilter(text);
-    q.prepare(QStringLiteral("SELECT ") + kEntryColumns + f.where + QStringLiteral("ORDER BY e.id DESC"));
-    f.Bind(q);
-    return ReadEntries(q);
+    return open_ ? EntriesWhere(connection_, SearchFilter(text)) : QList<TLogEntry>();
 }
 
 namespace {

@@ -63,14 +63,10 @@ struct TDb {
     // The transducer's row: the most recently seen one of that identity, made when there is none.
     bool Transducer(const TTransducerId& t, const QString& at, qint64& id, QSqlError& e) {
         QSqlQuery q(db);
-        q.prepare(QStringLiteral("SELECT id FROM transducers WHERE generation = ? AND type_code = ? AND "
-                                 "sensor_number = ? AND sensor_name = ? AND fixed_name = ? "
-                                 "ORDER BY last_seen DESC, id DESC LIMIT 1"));
-        q.addBindValue(int(t.generation));
-        q.addBindValue(t.typeCode);
-        q.addBindValue(t.sensorNumber);
-        q.addBindValue(t.sensorName);
-        q.addBindValue(t.fixedName);
+        q.prepare(QStringLiteral("SELECT id FROM transducers WHERE ") + IdentityCondition() +
+                  QStringLiteral("ORDER BY last_seen DESC, id DESC LIMIT 1"));
+        for (const QVariant& v : IdentityValues(t))
+            q.addBindValue(v);
         if (!Run(q, e))
             return false;
         if (q.next()) {

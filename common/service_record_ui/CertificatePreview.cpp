@@ -1,5 +1,6 @@
 #include "CertificatePreview.h"
 
+#include "ServiceActions.h"
 #include "ServiceRecord.h"
 
 #include <QAction>
@@ -19,14 +20,6 @@ namespace {
 
 constexpr int kInstrumentRows = 5;
 
-QToolButton* ButtonFor(QAction* action, QWidget* parent) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(QStringLiteral("Button") + action->objectName().mid(6)); // "ActionX" -> "ButtonX"
-    action->setIconText(action->text()); // a tool button would drop the "…" that says a window follows
-    b->setDefaultAction(action);
-    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    return b;
-}
 
 } // namespace
 
@@ -73,7 +66,7 @@ CertificatePreview::CertificatePreview(const TRunReport& report, const QList<TIn
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(ButtonFor(save, this));
+    buttons->addWidget(ToolButtonFor(save, this));
     buttons->addWidget(close);
     layout->addLayout(buttons);
 

@@ -1,6 +1,7 @@
 #include "ServiceActions.h"
 
 #include <QAction>
+#include <QToolButton>
 
 namespace servicerecord {
 
@@ -25,6 +26,15 @@ QAction* MakeAsLeftAction(QObject* parent) {
 
 QAction* MakeServiceLogAction(QObject* parent) {
     return Make(parent, "ActionServiceLog", QStringLiteral("Журнал обслуживания"));
+}
+
+QToolButton* ToolButtonFor(QAction* action, QWidget* parent) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(QStringLiteral("Button") + action->objectName().mid(6));
+    action->setIconText(action->text()); // a tool button would drop the "…" that says a window follows
+    b->setDefaultAction(action);
+    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    return b;
 }
 
 } // namespace servicerecord

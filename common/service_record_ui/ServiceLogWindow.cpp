@@ -1,6 +1,7 @@
 #include "ServiceLogWindow.h"
 
 #include "CertificatePreview.h"
+#include "ServiceActions.h"
 #include "ServiceRecord.h"
 #include "ServiceTexts.h"
 
@@ -24,14 +25,6 @@ namespace {
 // How long opening the window waits for records still being written, so the latest work shows.
 constexpr int kDrainMs = 200;
 
-QToolButton* ButtonFor(QAction* action, QWidget* parent) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(QStringLiteral("Button") + action->objectName().mid(6)); // "ActionX" -> "ButtonX"
-    action->setIconText(action->text()); // a tool button would drop the "…" that says a window follows
-    b->setDefaultAction(action);
-    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    return b;
-}
 
 } // namespace
 
@@ -61,10 +54,10 @@ ServiceLogWindow::ServiceLogWindow(TServiceRecord& record, TServiceUiHooks& hook
     bar->addWidget(label);
     search_->setMinimumWidth(260);
     bar->addWidget(search_);
-    bar->addWidget(ButtonFor(find, this));
-    bar->addWidget(ButtonFor(showCurrent_, this));
+    bar->addWidget(ToolButtonFor(find, this));
+    bar->addWidget(ToolButtonFor(showCurrent_, this));
     bar->addStretch();
-    bar->addWidget(ButtonFor(certificate_, this));
+    bar->addWidget(ToolButtonFor(certificate_, this));
     layout->addLayout(bar);
 
     table_ = new QTableView(this);
