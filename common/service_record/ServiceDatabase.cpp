@@ -250,7 +250,8 @@ TOpenReport TryOpen(const QString& path, const QString& connectionName, int busy
     return {};
 }
 
-TOpenReport OpenOnce(const QString& path, const QString& connectionName, int busyTimeoutMs, bool mayMoveAside) {
+TOpenReport OpenOnce(const QString& path, const QString& connectionName, int busyTimeoutMs, bool mayMoveAside,
+                     std::optional<int> utcOffset) {
     if (!QSqlDatabase::isDriverAvailable(kDriver))
         return Fault(sfNoDriver);
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
@@ -265,14 +266,15 @@ TOpenReport OpenOnce(const QString& path, const QString& connectionName, int bus
         return r;
 
     const QString to =
-        AsidePath(path, aside == sfDamaged ? QStringLiteral("damaged") : QStringLiteral("schema%1").arg(version));
+        AsidePath(path, aside == sfDamaged ? QStringLiteral("damaged") : QStringLiteral("schema%1").arg(version),
+                  utcOffset ? QDateTime::currentDateTimeUtc().toOffsetFromUtc(*utcOffset) : QDateTime::currentDateTime());
     if (!RenameAside(path, to)) {
         // Never written over: without a new name the file stays as it is, and unused.
         r.foundVersion = version;
         r.systemText = QFileInfo(path).absolutePath();
         return r;
     }
-    r = OpenOnce(path, connectionName, busyTimeoutMs, false);
+    r = OpenOnce(path, connectionName, busyTimeoutMs, false, utcOffset);
     r.asideReason = aside;
     r.asidePath = to;
     r.foundVersion = version;
@@ -350,8 +352,9 @@ TFault FaultOf(const QSqlError& error) {
     }
 }
 
-TOpenReport OpenDatabase(const QString& path, const QString& connectionName, int busyTimeoutMs) {
-    return OpenOnce(path, connectionName, busyTimeoutMs, true);
+TOpenReport OpenDatabase(const QString& path, const QString& connectionName, int busyTimeoutMs,
+                         std::optional<int> utcOffsetSeconds) {
+    return OpenOnce(path, connectionName, busyTimeoutMs, true, utcOffsetSeconds);
 }
 
 bool OpenForReading(const QString& path, const QString& connectionName, int busyTimeoutMs, TOpenReport& report) {
@@ -427,9 +430,9 @@ QVariantList IdentityValues(const TTransducerId& t) {
     return {int(t.generation), t.typeCode, t.sensorNumber, t.sensorName, t.fixedName};
 }
 
-QString AsidePath(const QString& path, const QString& tag) {
+QString AsidePath(const QString& path, const QString& tag, const QDateTime& now) {
     const QFileInfo fi(path);
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString stamp = now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const QString stem = fi.absolutePath() + QLatin1Char('/') + fi.completeBaseName() + QLatin1Char('.') + tag +
                          QLatin1Char('-') + stamp;
     QString candidate = stem + QStringLiteral(".sqlite");

@@ -4,10 +4,13 @@
 // every function works on the calling thread's own connection.
 #pragma once
 
+#include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
 #include <QVariantList>
+
+#include <optional>
 
 namespace servicerecord {
 
@@ -55,7 +58,10 @@ struct TOpenReport {
 // file or one of a newer schema is renamed (with its -wal and -shm files) to
 // "<name>.damaged-<stamp>.sqlite" or "<name>.schema<N>-<stamp>.sqlite" and a new one is begun; when it
 // cannot be renamed nothing is written and the fault is returned. On failure the connection is removed.
-TOpenReport OpenDatabase(const QString& path, const QString& connectionName, int busyTimeoutMs);
+// `utcOffsetSeconds` makes the stamp local time without the C library's time-zone state, which a second
+// thread must not touch while the window thread reads local time; none: this thread's local time.
+TOpenReport OpenDatabase(const QString& path, const QString& connectionName, int busyTimeoutMs,
+                         std::optional<int> utcOffsetSeconds = std::nullopt);
 
 // Opens an existing database for reading only (the journal window); no migration, no creation.
 // Returns false with the fault in `report` when it cannot be read.
@@ -76,7 +82,8 @@ void CloseDatabase(const QString& connectionName);
 QString IdentityCondition(const QString& alias = {});
 QVariantList IdentityValues(const struct TTransducerId& transducer);
 
-// A name not yet taken in the folder of `path` for keeping a file aside: "<base>.<tag>-<stamp>.sqlite".
-QString AsidePath(const QString& path, const QString& tag);
+// A name not yet taken in the folder of `path` for keeping a file aside: "<base>.<tag>-<stamp>.sqlite",
+// the stamp of `now` ("yyyyMMdd-HHmmss").
+QString AsidePath(const QString& path, const QString& tag, const QDateTime& now);
 
 } // namespace servicerecord

@@ -4,18 +4,17 @@
 
 #include <QDateTime>
 #include <QJsonDocument>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QSqlQuery>
 #include <QThread>
-#include <QTimer>
 #include <QUuid>
 #include <QVariant>
-#include <QWaitCondition>
 
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <deque>
 #include <functional>
+#include <mutex>
 
 namespace servicerecord {
 
@@ -159,46 +158,55 @@ struct TEventRow {
 };
 
 // Runs on its own thread: opens the database, writes the queue in order, holds records back while the
-// database cannot be written and tries them again.
-class TServiceRecord::TWriter : public QObject {
-    Q_OBJECT
+// database cannot be written and tries them again. The window thread only queues under the lock, as the
+// link's queue does; no event loop runs here.
+class TServiceRecord::TWriter : public QThread {
 public:
-    TWriter(const TOptions& options, const QString& connection) : options_(options), connection_(connection) {
+    using TNotify = std::function<void(const TNotice&)>;
+
+    TWriter(const TOptions& options, const QString& connection, TNotify notify)
+        : options_(options), connection_(connection), notify_(std::move(notify)),
+          utcOffset_(QDateTime::currentDateTime().offsetFromUtc()) {
         db_.program = options.program;
         db_.version = options.version;
     }
 
     void Post(TOp&& op) {
         {
-            QMutexLocker lock(&mutex_);
+            std::lock_guard lock(mutex_);
             if (queue_.size() >= kMaxQueued) {
                 lost_.append(queue_.front().what);
                 queue_.pop_front();
             }
             queue_.push_back(std::move(op));
-            idle_ = false;
         }
-        QMetaObject::invokeMethod(this, &TWriter::Process, Qt::QueuedConnection);
+        wake_.notify_one();
     }
 
     bool Drain(int ms) {
-        QMutexLocker lock(&mutex_);
-        QDeadlineTimer deadline(ms);
-        while (!idle_ && !stalled_) {
-            if (!drained_.wait(&mutex_, deadline))
-                break;
-        }
-        return idle_ && queue_.empty();
+        std::unique_lock lock(mutex_);
+        drained_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return Idle() || stalled_; });
+        return Idle();
     }
 
     int Queued() const {
-        QMutexLocker lock(&mutex_);
+        std::lock_guard lock(mutex_);
         return int(queue_.size());
     }
 
-    // What stays unwritten, plus what was given up on; clears the queue.
+    // Ends the thread after the record being written, if any.
+    void Stop() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        wait();
+    }
+
+    // What stays unwritten, and what was given up on; clears both.
     QStringList TakeUnwritten() {
-        QMutexLocker lock(&mutex_);
+        std::lock_guard lock(mutex_);
         QStringList all = lost_;
         for (const TOp& op : queue_)
             all.append(op.what);
@@ -207,36 +215,72 @@ public:
         return all;
     }
 
-    // Writer thread: the first open; then the queue.
-    void Start() {
-        retry_ = new QTimer(this);
-        retry_->setSingleShot(true);
-        connect(retry_, &QTimer::timeout, this, &TWriter::Process);
-        Open();
-        Process();
-    }
-
-    // Writer thread, last call: the connection goes before the thread ends.
-    void Stop() {
-        stopping_ = true;
-        if (retry_)
-            retry_->stop();
+protected:
+    void run() override {
+        if (!Open())
+            Stall();
+        std::unique_lock lock(mutex_);
+        while (!stop_) {
+            if (queue_.empty()) {
+                drained_.notify_all();
+                wake_.wait(lock);
+                continue;
+            }
+            if (stalled_) { // a fault holds the queue until its pause is over
+                if (std::chrono::steady_clock::now() < retryAt_) {
+                    wake_.wait_until(lock, retryAt_);
+                    continue;
+                }
+                stalled_ = false;
+            }
+            TOp op = queue_.front();
+            busy_ = true;
+            lock.unlock();
+            const TResult r = Write(op);
+            lock.lock();
+            busy_ = false;
+            if (r == wrStalled) {
+                stalled_ = true;
+                retryAt_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.retryMs);
+                drained_.notify_all();
+                continue;
+            }
+            if (r == wrGivenUp)
+                lost_.append(op.what);
+            queue_.pop_front();
+            if (r == wrWritten && holding_)
+                ++late_;
+            if (queue_.empty() && holding_ && open_) {
+                holding_ = false;
+                if (late_ > 0)
+                    notify_({TNotice::nkRecovered, sfNone,
+                             QStringLiteral("Журнал обслуживания снова доступен: отложенные записи (%1) сохранены.")
+                                 .arg(late_)});
+                late_ = 0;
+            }
+        }
+        lock.unlock();
         db_.db = {};
         CloseDatabase(connection_);
-        QMutexLocker lock(&mutex_);
-        idle_ = true;
-        drained_.wakeAll();
     }
 
-Q_SIGNALS:
-    void Notice(const servicerecord::TNotice& notice);
-
 private:
+    enum TResult { wrWritten, wrGivenUp, wrStalled };
+
+    bool Idle() const { return queue_.empty() && !busy_; }
+
+    void Stall() {
+        std::lock_guard lock(mutex_);
+        stalled_ = true;
+        retryAt_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.retryMs);
+        drained_.notify_all();
+    }
+
     bool Open() {
-        const TOpenReport r = OpenDatabase(options_.path, connection_, options_.busyTimeoutMs);
+        const TOpenReport r = OpenDatabase(options_.path, connection_, options_.busyTimeoutMs, utcOffset_);
         if (!r.asidePath.isEmpty())
-            Q_EMIT Notice({TNotice::nkKeptAside, r.asideReason,
-                           KeptAsideText(r.asideReason, options_.path, r.asidePath, r.foundVersion)});
+            notify_({TNotice::nkKeptAside, r.asideReason,
+                     KeptAsideText(r.asideReason, options_.path, r.asidePath, r.foundVersion)});
         if (!r.ok()) {
             Fault(r.fault, r.systemText, {});
             return false;
@@ -261,7 +305,7 @@ private:
         if (!what.isEmpty())
             text += QStringLiteral("; не записано: %1").arg(what);
         text += QStringLiteral(". Записи будут сохранены, когда журнал станет доступен.");
-        Q_EMIT Notice({TNotice::nkFault, fault, text});
+        notify_({TNotice::nkFault, fault, text});
     }
 
     bool Exec(const QString& sql, QSqlError& e) {
@@ -272,96 +316,57 @@ private:
         return false;
     }
 
-    void Stall() {
-        retry_->start(options_.retryMs);
-        QMutexLocker lock(&mutex_);
-        stalled_ = true;
-        drained_.wakeAll();
-    }
-
-    void Process() {
-        if (stopping_ || !retry_ || retry_->isActive()) // a fault holds the queue until its pause is over
-            return;
-        {
-            QMutexLocker lock(&mutex_);
-            stalled_ = false;
-        }
+    // One record in one write transaction.
+    TResult Write(const TOp& op) {
         if (!open_ && !Open())
-            return Stall();
-        for (;;) {
-            TOp op;
-            {
-                QMutexLocker lock(&mutex_);
-                if (queue_.empty()) {
-                    idle_ = true;
-                    drained_.wakeAll();
-                    break;
-                }
-                op = queue_.front();
-            }
-            QSqlError e;
-            bool ok = Exec(QStringLiteral("BEGIN IMMEDIATE"), e);
-            if (ok) {
-                ok = op.work(db_, e) && Exec(QStringLiteral("COMMIT"), e);
-                if (!ok) {
-                    QSqlError ignored;
-                    Exec(QStringLiteral("ROLLBACK"), ignored);
-                }
-            }
+            return wrStalled;
+        QSqlError e;
+        bool ok = Exec(QStringLiteral("BEGIN IMMEDIATE"), e);
+        if (ok) {
+            ok = op.work(db_, e) && Exec(QStringLiteral("COMMIT"), e);
             if (!ok) {
-                const TFault f = FaultOf(e);
-                if (f == sfOther) {
-                    // Not the file's state but this record: it would fail again. Say so and go on.
-                    {
-                        QMutexLocker lock(&mutex_);
-                        lost_.append(op.what);
-                        queue_.pop_front();
-                    }
-                    Q_EMIT Notice({TNotice::nkFault, f,
-                                   FaultText(f, options_.path, options_.busyTimeoutMs, e.text()) +
-                                       QStringLiteral("\nНе записано: %1.").arg(op.what)});
-                    continue;
-                }
-                if (f == sfDamaged) { // found while working: the next open moves the file aside
-                    open_ = false;
-                    db_.db = {};
-                    CloseDatabase(connection_);
-                }
-                Fault(f, e.text(), op.what);
-                return Stall();
+                QSqlError ignored;
+                Exec(QStringLiteral("ROLLBACK"), ignored);
             }
-            {
-                QMutexLocker lock(&mutex_);
-                queue_.pop_front();
-            }
-            if (holding_)
-                ++late_;
         }
-        if (holding_ && open_) {
-            holding_ = false;
-            if (late_ > 0)
-                Q_EMIT Notice({TNotice::nkRecovered, sfNone,
-                               QStringLiteral("Журнал обслуживания снова доступен: отложенные записи (%1) сохранены.")
-                                   .arg(late_)});
-            late_ = 0;
+        if (ok)
+            return wrWritten;
+        const TFault f = FaultOf(e);
+        if (f == sfOther) {
+            // Not the file's state but this record: it would fail again. Say so and go on.
+            notify_({TNotice::nkFault, f,
+                     FaultText(f, options_.path, options_.busyTimeoutMs, e.text()) +
+                         QStringLiteral("\nНе записано: %1.").arg(op.what)});
+            return wrGivenUp;
         }
+        if (f == sfDamaged) { // found while working: the next open moves the file aside
+            open_ = false;
+            db_.db = {};
+            CloseDatabase(connection_);
+        }
+        Fault(f, e.text(), op.what);
+        return wrStalled;
     }
 
     const TOptions options_;
     const QString connection_;
+    const TNotify notify_;
+    const int utcOffset_; // taken on the window thread, for the names of files kept aside
+    // The writer thread's own.
     TDb db_;
     bool open_ = false;
-    bool stopping_ = false;
     bool holding_ = false; // a fault has been told; the queue has not been written out since
     int late_ = 0;         // records written after the fault
-    QTimer* retry_ = nullptr;
 
-    mutable QMutex mutex_;
-    QWaitCondition drained_;
+    // Shared with the window thread, under mutex_.
+    mutable std::mutex mutex_;
+    std::condition_variable wake_, drained_;
     std::deque<TOp> queue_;
     QStringList lost_;
-    bool idle_ = true;
+    bool busy_ = false;    // a record is being written
     bool stalled_ = false; // waiting out the pause after a fault
+    std::chrono::steady_clock::time_point retryAt_;
+    bool stop_ = false;
 };
 
 TServiceRecord::TServiceRecord(const TOptions& options, QObject* parent) : QObject(parent), options_(options) {
@@ -370,13 +375,12 @@ TServiceRecord::TServiceRecord(const TOptions& options, QObject* parent) : QObje
         options_.path = DefaultDatabasePath();
     const QString connection = QStringLiteral("tarvo-service-record-writer-%1")
                                    .arg(QUuid::createUuid().toString(QUuid::WithoutBraces));
-    writer_ = new TWriter(options_, connection);
-    thread_ = new QThread(this);
-    thread_->setObjectName(QStringLiteral("ServiceRecordWriter"));
-    writer_->moveToThread(thread_);
-    connect(writer_, &TWriter::Notice, this, &TServiceRecord::Notice, Qt::QueuedConnection);
-    connect(thread_, &QThread::started, writer_, &TWriter::Start);
-    thread_->start();
+    // Notices reach the window thread as queued calls; none arrives after this object is gone.
+    writer_ = new TWriter(options_, connection, [this](const TNotice& n) {
+        QMetaObject::invokeMethod(this, [this, n] { Q_EMIT Notice(n); }, Qt::QueuedConnection);
+    });
+    writer_->setObjectName(QStringLiteral("ServiceRecordWriter"));
+    writer_->start();
 }
 
 TServiceRecord::~TServiceRecord() {
@@ -711,9 +715,7 @@ int TServiceRecord::Close(int waitMs) {
     for (const TRunId& run : QSet<TRunId>(openRuns_))
         CalibrationEnded(run, ocInterrupted);
     writer_->Drain(waitMs);
-    QMetaObject::invokeMethod(writer_, &TWriter::Stop, Qt::BlockingQueuedConnection);
-    thread_->quit();
-    thread_->wait();
+    writer_->Stop();
     neverWritten_ += writer_->TakeUnwritten();
     delete writer_;
     writer_ = nullptr;
@@ -734,4 +736,3 @@ QString TServiceRecord::UnrecordedText() const {
 
 } // namespace servicerecord
 
-#include "ServiceRecord.moc"

@@ -111,7 +111,6 @@ private:
 
     TOptions options_;
     TWriter* writer_ = nullptr;
-    class QThread* thread_ = nullptr;
     QSet<TRunId> openRuns_;
     QStringList neverWritten_;
     bool closed_ = false;
