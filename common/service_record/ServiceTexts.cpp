@@ -132,11 +132,11 @@ QString ValueText(const QJsonValue& v) {
 
 // "key: old → new" for what differs; "key value" for a block alone.
 QString BlockChanges(const QJsonObject& before, const QJsonObject& after) {
-    QStringList parts;
+    QStringList pieces;
     if (before.isEmpty()) {
         for (auto it = after.begin(); it != after.end(); ++it)
-            parts.append(it.key() + QLatin1Char(' ') + ValueText(it.value()));
-        return parts.join(QStringLiteral(", "));
+            pieces.append(it.key() + QLatin1Char(' ') + ValueText(it.value()));
+        return pieces.join(QStringLiteral(", "));
     }
     QStringList keys = before.keys();
     for (const QString& k : after.keys())
@@ -144,9 +144,9 @@ QString BlockChanges(const QJsonObject& before, const QJsonObject& after) {
             keys.append(k);
     for (const QString& k : keys)
         if (before.value(k) != after.value(k))
-            parts.append(k + QStringLiteral(": ") + ValueText(before.value(k)) + QStringLiteral(" → ") +
+            pieces.append(k + QStringLiteral(": ") + ValueText(before.value(k)) + QStringLiteral(" → ") +
                          ValueText(after.value(k)));
-    return parts.isEmpty() ? QStringLiteral("без изменений") : parts.join(QStringLiteral(", "));
+    return pieces.isEmpty() ? QStringLiteral("без изменений") : pieces.join(QStringLiteral(", "));
 }
 
 } // namespace
@@ -159,28 +159,28 @@ QString EntryOutcomeText(const TLogEntry& e) {
 }
 
 QString EntryDetails(const TLogEntry& e) {
-    QStringList parts;
+    QStringList pieces;
     switch (e.kind) {
     case ekAsFound:
     case ekAsLeft:
-        parts.append(QStringLiteral("точек: %1").arg(Object(e.after).value(QStringLiteral("points")).toInt()));
+        pieces.append(QStringLiteral("точек: %1").arg(Object(e.after).value(QStringLiteral("points")).toInt()));
         if (e.runId == 0)
-            parts.append(QStringLiteral("без настройки"));
+            pieces.append(QStringLiteral("без настройки"));
         break;
     case ekCalibration:
         if (e.calibrationDate.isValid())
-            parts.append(QStringLiteral("записана дата %1").arg(e.calibrationDate.toString(QStringLiteral("dd.MM.yyyy"))));
+            pieces.append(QStringLiteral("записана дата %1").arg(e.calibrationDate.toString(QStringLiteral("dd.MM.yyyy"))));
         break;
     default:
         if (!e.before.isEmpty() || !e.after.isEmpty())
-            parts.append(BlockChanges(Object(e.before), Object(e.after)));
+            pieces.append(BlockChanges(Object(e.before), Object(e.after)));
         break;
     }
     if (e.confirmed == 0 && (e.kind == ekConfigWrite || e.kind == ekSensorWrite))
-        parts.append(QStringLiteral("не подтверждено"));
+        pieces.append(QStringLiteral("не подтверждено"));
     if (!e.failure.isEmpty())
-        parts.append(e.failure);
-    return parts.join(QStringLiteral("; "));
+        pieces.append(e.failure);
+    return pieces.join(QStringLiteral("; "));
 }
 
 } // namespace servicerecord
