@@ -6,7 +6,7 @@ set -euo pipefail
 # socat and python3-pymodbus (with the serial modules its RTU server needs): a third-party Modbus slave
 # on a pty pair for the tests.
 packages=(build-essential cmake ninja-build qt6-base-dev qt6-serialport-dev libgl-dev
-          fonts-dejavu-core xvfb xauth libmodbus-dev pkg-config
+          fonts-dejavu-core xvfb xauth libmodbus-dev pkg-config libqt6sql6-sqlite
           socat python3-pymodbus python3-serial python3-serial-asyncio "$@")
 
 missing=()
