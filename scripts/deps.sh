@@ -3,7 +3,7 @@
 #   scripts/deps.sh [extra-package ...]
 set -euo pipefail
 
-packages=(build-essential cmake ninja-build qt6-base-dev qt6-serialport-dev libgl-dev
+packages=(build-essential cmake ninja-build qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
           fonts-dejavu-core xvfb xauth libmodbus-dev pkg-config "$@")
 
 missing=()
