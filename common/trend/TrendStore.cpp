@@ -13,6 +13,13 @@ constexpr double kGap = std::numeric_limits<double>::quiet_NaN();
 
 bool isGap(double v) { return v != v; }
 
+// At most four items: insertion by time.
+void sortByTime(std::array<TrendPoint, 4>& items, int n) {
+    for (int i = 1; i < n; ++i)
+        for (int j = i; j > 0 && items[std::size_t(j)].t < items[std::size_t(j - 1)].t; --j)
+            std::swap(items[std::size_t(j)], items[std::size_t(j - 1)]);
+}
+
 // Gathers the items of one pixel column and hands them out as at most min, max and a break, in time order.
 class ColumnReducer {
 public:
@@ -85,7 +92,7 @@ private:
             if (gapLastT_ != gapT_)
                 items[std::size_t(n++)] = TrendPoint{gapLastT_, kGap};
         }
-        std::sort(items.begin(), items.begin() + n, [](const TrendPoint& a, const TrendPoint& b) { return a.t < b.t; });
+        sortByTime(items, n);
         out_.insert(out_.end(), items.begin(), items.begin() + n);
         hasValue_ = hasGap_ = false;
     }
@@ -105,12 +112,23 @@ private:
 TrendStore::TrendStore(int seriesCount, Limits limits)
     : series_(std::max(1, seriesCount)),
       recentCap_(std::max(2, limits.recentPolls)),
-      spanCap_(std::max(2, limits.reducedSpans & ~1)) {
+      spanCap_(std::max(2, limits.spansPerLevel)),
+      levelCap_(std::clamp(limits.levels, 1, 40)) {
     times_.resize(std::size_t(recentCap_));
     values_.resize(std::size_t(recentCap_) * std::size_t(series_));
-    spans_.reserve(std::size_t(spanCap_));
-    stats_.reserve(std::size_t(spanCap_) * std::size_t(series_));
     scratch_.resize(std::size_t(series_));
+    reserveLevels();
+    carry_.resize(std::size_t(levelCap_ + 1) * std::size_t(series_));
+}
+
+// All the memory a run can take, once: no poll waits for an allocation. Reserved, not filled, so the
+// system maps the pages only as spans arrive.
+void TrendStore::reserveLevels() {
+    levels_.resize(std::size_t(levelCap_));
+    for (Level& l : levels_) {
+        l.spans.reserve(std::size_t(spanCap_));
+        l.stats.reserve(std::size_t(spanCap_) * std::size_t(series_));
+    }
 }
 
 void TrendStore::addPoll(qint64 tMs, const QList<std::optional<double>>& values) {
@@ -128,16 +146,21 @@ void TrendStore::addGap(qint64 tMs) {
 
 void TrendStore::clear() {
     head_ = recent_ = 0;
-    spans_.clear();
-    stats_.clear();
-    spanPolls_ = 1;
+    for (Level& l : levels_) {
+        l.spans.clear();
+        l.stats.clear();
+        l.head = l.size = 0;
+    }
+    used_ = 0;
+    maxSpanPolls_ = 1;
     polls_ = 0;
     last_ = 0;
 }
 
 qint64 TrendStore::firstTime() const {
-    if (!spans_.empty())
-        return spans_.front().t0;
+    for (std::size_t k = used_; k-- > 0;)
+        if (levels_[k].size > 0)
+            return levels_[k].spans[slot(levels_[k], 0)].t0;
     return recent_ > 0 ? recentTime(0) : 0;
 }
 
@@ -150,50 +173,86 @@ void TrendStore::append(qint64 t, const double* values) {
         head_ = (head_ + 1) % recentCap_;
         --recent_;
     }
-    const std::size_t slot = std::size_t((head_ + recent_) % recentCap_);
-    times_[slot] = t;
-    std::copy(values, values + series_, values_.begin() + std::ptrdiff_t(slot * std::size_t(series_)));
+    const std::size_t at = std::size_t((head_ + recent_) % recentCap_);
+    times_[at] = t;
+    std::copy(values, values + series_, values_.begin() + std::ptrdiff_t(at * std::size_t(series_)));
     ++recent_;
     ++polls_;
     last_ = t;
 }
 
+// The oldest recent poll becomes a span of one poll on the finest level.
 void TrendStore::fold(qint64 t, const double* values) {
-    if (spans_.empty() || spans_.back().polls >= spanPolls_) {
-        if (int(spans_.size()) == spanCap_)
-            halveSpans();
-        spans_.push_back(Span{t, t, 0});
-        stats_.resize(stats_.size() + std::size_t(series_));
-    }
-    Span& span = spans_.back();
-    span.t1 = t;
-    ++span.polls;
-    Stat* st = &stats_[(spans_.size() - 1) * std::size_t(series_)];
+    Stat* st = &carry_[0];
     for (int s = 0; s < series_; ++s) {
         Stat& x = st[s];
+        x = Stat{};
         const double v = values[s];
         if (isGap(v)) {
-            if (x.gaps++ == 0)
-                x.tGap = t;
-            x.tGapLast = t;
-            continue;
-        }
-        if (x.count == 0) {
-            x.min = x.max = v;
-            x.tMin = x.tMax = t;
+            x.gaps = 1;
+            x.tGap = x.tGapLast = t;
         } else {
-            if (v < x.min) {
-                x.min = v;
-                x.tMin = t;
-            }
-            if (v > x.max) {
-                x.max = v;
-                x.tMax = t;
-            }
+            x.min = x.max = x.sum = v;
+            x.tMin = x.tMax = t;
+            x.count = 1;
         }
-        x.sum += v;
-        ++x.count;
     }
+    push(0, Span{t, t, 1}, st);
+}
+
+// A full level hands its two oldest spans, merged, to the next coarser one, so a poll costs at most one
+// merge per level, never a pass over all spans.
+void TrendStore::push(std::size_t level, const Span& span, const Stat* stats) {
+    const std::size_t ns = std::size_t(series_);
+    used_ = std::max(used_, level + 1);
+    Level& l = levels_[level];
+    if (l.size == spanCap_) {
+        const std::size_t a = slot(l, 0), b = slot(l, 1);
+        Span merged = l.spans[a];
+        merged.t1 = l.spans[b].t1;
+        merged.polls += l.spans[b].polls;
+        maxSpanPolls_ = std::max(maxSpanPolls_, merged.polls);
+        if (level + 1 == std::size_t(levelCap_)) {
+            // no coarser level: neighbours pair up across the whole level. With the default limits this
+            // happens after centuries of polling, never within a run.
+            Stat* pair = &carry_[std::size_t(levelCap_) * ns];
+            int out = 0;
+            for (int i = 0; i < l.size; i += 2, ++out) {
+                const std::size_t x = slot(l, i), to = slot(l, out);
+                Span joined = l.spans[x];
+                std::copy_n(l.stats.begin() + std::ptrdiff_t(x * ns), ns, pair);
+                if (i + 1 < l.size) {
+                    const std::size_t y = slot(l, i + 1);
+                    joined.t1 = l.spans[y].t1;
+                    joined.polls += l.spans[y].polls;
+                    for (std::size_t s = 0; s < ns; ++s)
+                        merge(pair[s], l.stats[y * ns + s]);
+                }
+                l.spans[to] = joined;
+                std::copy_n(pair, ns, l.stats.begin() + std::ptrdiff_t(to * ns));
+                maxSpanPolls_ = std::max(maxSpanPolls_, joined.polls);
+            }
+            l.size = out;
+        } else {
+            Stat* up = &carry_[(level + 1) * ns]; // the caller's stats are in the carry slot of this level
+            std::copy_n(l.stats.begin() + std::ptrdiff_t(a * ns), ns, up);
+            for (std::size_t s = 0; s < ns; ++s)
+                merge(up[s], l.stats[b * ns + s]);
+            l.head = (l.head + 2) % spanCap_;
+            l.size -= 2;
+            push(level + 1, merged, up);
+        }
+    }
+    Level& dst = levels_[level];
+    if (int(dst.spans.size()) < spanCap_) { // still filling for the first time: head 0, no wrap
+        dst.spans.push_back(span);
+        dst.stats.insert(dst.stats.end(), stats, stats + ns);
+    } else {
+        const std::size_t at = slot(dst, dst.size);
+        dst.spans[at] = span;
+        std::copy_n(stats, ns, dst.stats.begin() + std::ptrdiff_t(at * ns));
+    }
+    ++dst.size;
 }
 
 void TrendStore::merge(Stat& into, const Stat& from) {
@@ -224,29 +283,6 @@ void TrendStore::merge(Stat& into, const Stat& from) {
     into.count += from.count;
 }
 
-// Pairs of neighbouring spans become one: memory stays put while each span covers twice as many polls.
-void TrendStore::halveSpans() {
-    const std::size_t n = spans_.size();
-    const std::size_t ns = std::size_t(series_);
-    std::size_t out = 0;
-    for (std::size_t i = 0; i < n; i += 2, ++out) {
-        Span span = spans_[i];
-        std::vector<Stat>::iterator dst = stats_.begin() + std::ptrdiff_t(out * ns);
-        std::copy_n(stats_.begin() + std::ptrdiff_t(i * ns), ns, dst);
-        if (i + 1 < n) {
-            const Span& next = spans_[i + 1];
-            span.t1 = next.t1;
-            span.polls += next.polls;
-            for (std::size_t s = 0; s < ns; ++s)
-                merge(dst[std::ptrdiff_t(s)], stats_[(i + 1) * ns + s]);
-        }
-        spans_[out] = span;
-    }
-    spans_.resize(out);
-    stats_.resize(out * ns);
-    spanPolls_ *= 2;
-}
-
 int TrendStore::recentLowerBound(qint64 t) const {
     int lo = 0, hi = recent_;
     while (lo < hi) {
@@ -259,6 +295,30 @@ int TrendStore::recentLowerBound(qint64 t) const {
     return lo;
 }
 
+// Visits the folded spans in time order, from the last one that ends before `from` to the first one that
+// starts after `to`; `visit(span, stats)` returns false to stop.
+template <typename Visit> void TrendStore::forEachSpan(qint64 from, qint64 to, Visit visit) const {
+    const std::size_t ns = std::size_t(series_);
+    for (std::size_t level = used_; level-- > 0;) {
+        const Level& l = levels_[level];
+        int lo = 0, hi = l.size;
+        while (lo < hi) {
+            const int mid = (lo + hi) / 2;
+            if (l.spans[slot(l, mid)].t1 < from)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        for (int i = std::max(0, lo - 1); i < l.size; ++i) {
+            const std::size_t k = slot(l, i);
+            if (!visit(l.spans[k], &l.stats[k * ns]))
+                return;
+            if (l.spans[k].t0 > to)
+                break;
+        }
+    }
+}
+
 std::vector<TrendPoint> TrendStore::points(int series, qint64 from, qint64 to, int width) const {
     std::vector<TrendPoint> out;
     if (series < 0 || series >= series_ || polls_ == 0)
@@ -269,13 +329,8 @@ std::vector<TrendPoint> TrendStore::points(int series, qint64 from, qint64 to, i
     out.reserve(std::size_t(width) * 2 + 4);
     ColumnReducer reducer(from, to, width, out);
 
-    // folded spans: from the last one that ends before the window
-    auto first = std::lower_bound(spans_.begin(), spans_.end(), from,
-                                  [](const Span& sp, qint64 t) { return sp.t1 < t; });
-    if (first != spans_.begin())
-        --first;
-    for (auto it = first; it != spans_.end() && !reducer.done(); ++it) {
-        const Stat& x = stat(std::size_t(it - spans_.begin()), series);
+    forEachSpan(from, to, [&](const Span&, const Stat* st) {
+        const Stat& x = st[series];
         std::array<TrendPoint, 4> items;
         int n = 0;
         if (x.count > 0) {
@@ -288,10 +343,11 @@ std::vector<TrendPoint> TrendStore::points(int series, qint64 from, qint64 to, i
             if (x.tGapLast != x.tGap)
                 items[std::size_t(n++)] = TrendPoint{x.tGapLast, kGap};
         }
-        std::sort(items.begin(), items.begin() + n, [](const TrendPoint& a, const TrendPoint& b) { return a.t < b.t; });
+        sortByTime(items, n);
         for (int k = 0; k < n; ++k)
             reducer.feed(items[std::size_t(k)].t, items[std::size_t(k)].v);
-    }
+        return !reducer.done();
+    });
     // recent polls: from the last one before the window
     for (int i = std::max(0, recentLowerBound(from) - 1); i < recent_ && !reducer.done(); ++i)
         reducer.feed(recentTime(i), recentValue(i, series));
@@ -317,17 +373,15 @@ TrendStats TrendStore::stats(int series, qint64 from, qint64 to) const {
             r.max = std::max(r.max, v);
         }
     };
-    auto first = std::lower_bound(spans_.begin(), spans_.end(), from,
-                                  [](const Span& sp, qint64 t) { return sp.t1 < t; });
-    for (auto it = first; it != spans_.end() && it->t0 <= to; ++it) {
-        const Stat& x = stat(std::size_t(it - spans_.begin()), series);
-        if (x.count == 0)
-            continue;
+    forEachSpan(from, to, [&](const Span& sp, const Stat* st) {
+        const Stat& x = st[series];
+        if (x.count == 0 || sp.t1 < from || sp.t0 > to)
+            return true;
         if (x.tMin >= from && x.tMin <= to)
             extreme(x.min);
         if (x.tMax >= from && x.tMax <= to)
             extreme(x.max);
-        const qint64 mid = it->t0 + (it->t1 - it->t0) / 2;
+        const qint64 mid = sp.t0 + (sp.t1 - sp.t0) / 2;
         if (mid >= from && mid <= to) {
             sum += x.sum;
             count += x.count;
@@ -335,7 +389,8 @@ TrendStats TrendStore::stats(int series, qint64 from, qint64 to) const {
             edgeSum += x.sum;
             edgeCount += x.count;
         }
-    }
+        return true;
+    });
     for (int i = recentLowerBound(from); i < recent_ && recentTime(i) <= to; ++i) {
         const double v = recentValue(i, series);
         if (isGap(v))
@@ -368,29 +423,28 @@ std::optional<TrendNearest> TrendStore::nearest(int series, qint64 t) const {
         consider(recentTime(i), recentValue(i, series));
     if (i > 0)
         consider(recentTime(i - 1), recentValue(i - 1, series));
-    if (!spans_.empty()) {
-        const auto it = std::lower_bound(spans_.begin(), spans_.end(), t,
-                                         [](const Span& sp, qint64 x) { return sp.t1 < x; });
-        const std::ptrdiff_t j = it - spans_.begin();
-        for (std::ptrdiff_t k = std::max<std::ptrdiff_t>(0, j - 1);
-             k <= std::min<std::ptrdiff_t>(std::ptrdiff_t(spans_.size()) - 1, j + 1); ++k) {
-            const Stat& x = stat(std::size_t(k), series);
-            if (x.count > 0) {
-                consider(x.tMin, x.min);
-                consider(x.tMax, x.max);
-            }
-            if (x.gaps > 0) {
-                consider(x.tGap, kGap);
-                consider(x.tGapLast, kGap);
-            }
+    forEachSpan(t, t, [&](const Span&, const Stat* st) {
+        const Stat& x = st[series];
+        if (x.count > 0) {
+            consider(x.tMin, x.min);
+            consider(x.tMax, x.max);
         }
-    }
+        if (x.gaps > 0) {
+            consider(x.tGap, kGap);
+            consider(x.tGapLast, kGap);
+        }
+        return true;
+    });
     return best;
 }
 
 std::size_t TrendStore::memoryBytes() const {
-    return sizeof(*this) + times_.capacity() * sizeof(qint64) + values_.capacity() * sizeof(double) +
-           spans_.capacity() * sizeof(Span) + stats_.capacity() * sizeof(Stat) + scratch_.capacity() * sizeof(double);
+    std::size_t bytes = sizeof(*this) + times_.capacity() * sizeof(qint64) + values_.capacity() * sizeof(double) +
+                        levels_.capacity() * sizeof(Level) + carry_.capacity() * sizeof(Stat) +
+                        scratch_.capacity() * sizeof(double);
+    for (const Level& l : levels_)
+        bytes += l.spans.capacity() * sizeof(Span) + l.stats.capacity() * sizeof(Stat);
+    return bytes;
 }
 
 } // namespace trend

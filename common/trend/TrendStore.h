@@ -1,7 +1,8 @@
 // The polled values of a diagnostics page against time, in bounded memory, for plotting.
 // Recent polls are kept as they came; older ones are folded into spans that keep each series' minimum and
-// maximum (with their times), sum, count and gaps, so a day of polling costs the same as an hour and no
-// peak is lost. Window free: the chart asks it for the points of a time window at a pixel width.
+// maximum (with their times), sum, count and gaps, coarser the older they are, so a day of polling costs
+// little more than an hour, no peak is lost and no poll costs more than a few merges. Window free: the
+// chart asks it for the points of a time window at a pixel width.
 #pragma once
 
 #include <QtGlobal>
@@ -37,8 +38,9 @@ struct TrendNearest {
 class TrendStore {
 public:
     struct Limits {
-        int recentPolls = 8192;  // kept as they came: over two hours of 1 s polls
-        int reducedSpans = 8192; // older polls: between half this and this many spans
+        int recentPolls = 8192;   // kept as they came: over two hours of 1 s polls
+        int spansPerLevel = 2048; // folded polls: level k holds this many spans of 2^k polls each
+        int levels = 20;          // 68 years of 1 s polls; when the coarsest is full, its neighbours pair up
     };
 
     explicit TrendStore(int seriesCount, Limits limits);
@@ -59,8 +61,9 @@ public:
     qint64 lastTime() const { return last_; }
 
     // Points of `series` to draw for [from, to] across `width` pixels: per pixel at most its minimum and
-    // maximum, in time order, and a break at the pixel's first and last gap. The last point before the window and
-    // the first after it come along, so the curve runs to the edges. Every value is one that was polled.
+    // maximum, in time order, and a break at the pixel's first and last gap. The last point before the
+    // window and the first after it come along, so the curve runs to the edges. Every value is one that was
+    // polled.
     std::vector<TrendPoint> points(int series, qint64 from, qint64 to, int width) const;
 
     // Minimum, maximum and mean of the values polled in [from, to]. Folded spans at the window's edges count
@@ -70,10 +73,10 @@ public:
     // The poll (or folded extreme, or gap) of `series` nearest to `t`; none when the store is empty.
     std::optional<TrendNearest> nearest(int series, qint64 t) const;
 
-    // Memory held, allocated once in the constructor: it does not grow with the number of polls.
+    // Memory taken, all of it in the constructor: it does not grow with the run.
     std::size_t memoryBytes() const;
-    // Polls per folded span now (1, 2, 4, ...): grows as the run gets longer.
-    qint64 pollsPerSpan() const { return spanPolls_; }
+    // Polls in the coarsest span (1, 2, 4, ...): grows as the run gets longer.
+    qint64 pollsPerSpan() const { return maxSpanPolls_; }
 
 private:
     struct Span {
@@ -86,31 +89,42 @@ private:
         qint64 tMin = 0, tMax = 0, tGap = 0, tGapLast = 0; // the first and the last gap in the span
         qint64 count = 0, gaps = 0;
     };
+    // A ring of spans, oldest first.
+    struct Level {
+        std::vector<Span> spans;
+        std::vector<Stat> stats;
+        int head = 0;
+        int size = 0;
+    };
 
     void append(qint64 t, const double* values);
     void fold(qint64 t, const double* values);
-    void halveSpans();
+    void push(std::size_t level, const Span& span, const Stat* stats);
+    void reserveLevels();
     static void merge(Stat& into, const Stat& from);
+    template <typename Visit> void forEachSpan(qint64 from, qint64 to, Visit visit) const;
 
     qint64 recentTime(int i) const { return times_[std::size_t((head_ + i) % recentCap_)]; }
     double recentValue(int i, int s) const {
         return values_[std::size_t((head_ + i) % recentCap_) * std::size_t(series_) + std::size_t(s)];
     }
     int recentLowerBound(qint64 t) const; // first recent poll at or after t
-    const Stat& stat(std::size_t span, int s) const { return stats_[span * std::size_t(series_) + std::size_t(s)]; }
+    std::size_t slot(const Level& l, int i) const { return std::size_t((l.head + i) % spanCap_); }
 
     int series_;
     int recentCap_;
     int spanCap_;
+    int levelCap_;
     // recent polls: a ring of times and of values (NaN = gap), `head_` the oldest
     std::vector<qint64> times_;
     std::vector<double> values_;
     int head_ = 0;
     int recent_ = 0;
-    // folded polls, oldest first
-    std::vector<Span> spans_;
-    std::vector<Stat> stats_;
-    qint64 spanPolls_ = 1;
+    // folded polls: levels_[0] the finest and newest, each older level twice as coarse
+    std::vector<Level> levels_;
+    std::size_t used_ = 0; // levels that have held spans
+    std::vector<Stat> carry_; // per level, the merged pair on its way up
+    qint64 maxSpanPolls_ = 1;
 
     qint64 polls_ = 0;
     qint64 last_ = 0;

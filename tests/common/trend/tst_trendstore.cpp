@@ -91,31 +91,35 @@ void TstTrendStore::reductionKeepsEveryExtreme_data() {
     QTest::addColumn<int>("polls");
     QTest::addColumn<int>("recent");
     QTest::addColumn<int>("spans");
+    QTest::addColumn<int>("levels");
     QTest::addColumn<qint64>("window"); // ms back from the last poll, 0: all
     QTest::addColumn<int>("width");
     QTest::addColumn<bool>("exact"); // each spike alone in its pixel and span: it appears as polled
 
     // a day of 1 s polls with the real limits
-    QTest::newRow("day, all, 1200 px") << 86400 << 8192 << 8192 << qint64(0) << 1200 << true;
-    QTest::newRow("day, 1 h, 1200 px") << 86400 << 8192 << 8192 << 3600 * kSecond << 1200 << true;
-    QTest::newRow("day, 10 min, 900 px") << 86400 << 8192 << 8192 << 600 * kSecond << 900 << true;
-    QTest::newRow("day, 1 min, 300 px") << 86400 << 8192 << 8192 << 60 * kSecond << 300 << true;
-    QTest::newRow("day, all, 50 px") << 86400 << 8192 << 8192 << qint64(0) << 50 << false;
+    QTest::newRow("day, all, 1200 px") << 86400 << 8192 << 8192 << 24 << qint64(0) << 1200 << true;
+    QTest::newRow("day, 1 h, 1200 px") << 86400 << 8192 << 8192 << 24 << 3600 * kSecond << 1200 << true;
+    QTest::newRow("day, 10 min, 900 px") << 86400 << 8192 << 8192 << 24 << 600 * kSecond << 900 << true;
+    QTest::newRow("day, 1 min, 300 px") << 86400 << 8192 << 8192 << 24 << 60 * kSecond << 300 << true;
+    QTest::newRow("day, all, 50 px") << 86400 << 8192 << 8192 << 24 << qint64(0) << 50 << false;
     // tiny limits: spans of thousands of polls hold several spikes each
-    QTest::newRow("tiny limits, all") << 20000 << 64 << 32 << qint64(0) << 700 << false;
-    QTest::newRow("tiny limits, 1 h") << 20000 << 64 << 32 << 3600 * kSecond << 400 << false;
-    QTest::newRow("no folding, all, 1 px") << 3000 << 8192 << 8192 << qint64(0) << 1 << false;
+    QTest::newRow("tiny limits, all") << 20000 << 64 << 32 << 24 << qint64(0) << 700 << false;
+    QTest::newRow("tiny limits, 1 h") << 20000 << 64 << 32 << 24 << 3600 * kSecond << 400 << false;
+    QTest::newRow("no folding, all, 1 px") << 3000 << 8192 << 8192 << 24 << qint64(0) << 1 << false;
+    // the coarsest level full: what falls off it stays merged in it
+    QTest::newRow("coarsest level full, all") << 20000 << 64 << 16 << 3 << qint64(0) << 600 << false;
 }
 
 void TstTrendStore::reductionKeepsEveryExtreme() {
     QFETCH(int, polls);
     QFETCH(int, recent);
     QFETCH(int, spans);
+    QFETCH(int, levels);
     QFETCH(qint64, window);
     QFETCH(int, width);
     QFETCH(bool, exact);
 
-    TrendStore store(2, TrendStore::Limits{recent, spans});
+    TrendStore store(2, TrendStore::Limits{recent, spans, levels});
     const Run run = fill(store, polls, 997, 0, 7u);
     const qint64 to = store.lastTime();
     const qint64 from = window > 0 ? to - window : store.firstTime();
@@ -314,19 +318,34 @@ void TstTrendStore::clockSetBackKeepsOrder() {
 
 void TstTrendStore::memoryIsBounded() {
     TrendStore store(4);
-    const std::size_t before = store.memoryBytes();
-    QVERIFY(before < 20u * 1024 * 1024);
+    const std::size_t taken = store.memoryBytes();
+    QVERIFY(taken < 20u * 1024 * 1024);
     for (int i = 0; i < 300000; ++i) // three and a half days of 1 s polls
         store.addPoll(kT0 + qint64(i) * kSecond, {double(i % 100), 1.0, std::nullopt, -double(i)});
-    QCOMPARE(store.memoryBytes(), before);
+    QCOMPARE(store.memoryBytes(), taken);
     QCOMPARE(store.pollCount(), qint64(300000));
     const auto pts = store.points(3, store.firstTime(), store.lastTime(), 1280);
     QVERIFY(pts.size() <= 2 * 1280 + 2);
     QCOMPARE(store.stats(3, store.firstTime(), store.lastTime()).min, -299999.0);
+    QCOMPARE(store.stats(3, store.firstTime(), store.lastTime()).count, qint64(300000));
     QCOMPARE(store.stats(2, store.firstTime(), store.lastTime()).count, qint64(0));
+    QCOMPARE(store.firstTime(), kT0);
     store.clear();
     QVERIFY(store.isEmpty());
-    QCOMPARE(store.memoryBytes(), before);
+    QCOMPARE(store.memoryBytes(), taken);
+
+    // with every level full, the coarsest one pairs up its spans: the run goes on in the same memory
+    TrendStore small(1, TrendStore::Limits{16, 8, 4});
+    const std::size_t smallTaken = small.memoryBytes();
+    for (int i = 0; i < 50000; ++i)
+        small.addPoll(kT0 + qint64(i) * kSecond, {double(i)});
+    QCOMPARE(small.memoryBytes(), smallTaken);
+    QCOMPARE(small.firstTime(), kT0);
+    const TrendStats all = small.stats(0, small.firstTime(), small.lastTime());
+    QCOMPARE(all.count, qint64(50000));
+    QCOMPARE(all.min, 0.0);
+    QCOMPARE(all.max, 49999.0);
+    QVERIFY(small.points(0, small.firstTime(), small.lastTime(), 100).size() <= 202);
 }
 
 QTEST_GUILESS_MAIN(TstTrendStore)
