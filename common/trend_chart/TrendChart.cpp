@@ -16,7 +16,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QValueAxis>
@@ -31,6 +30,7 @@ namespace trend {
 namespace {
 
 constexpr int kRedrawMs = 250;           // at most four redraws a second
+constexpr int kSlowestRedrawMs = 5000;
 constexpr qint64 kMinute = 60'000;
 constexpr double kBoldOffset = 0.6;      // px between the two passes of a curve
 
@@ -65,7 +65,7 @@ int decimalsOf(double step) {
 class TrendCurvesItem : public QGraphicsItem {
 public:
     struct Curve {
-        QPainterPath path;
+        QList<QLineF> lines; // the segments of the unbroken pieces
         QList<QPointF> dots;
         QColor colour;
     };
@@ -99,9 +99,9 @@ public:
             pen.setCosmetic(true);
             painter->setPen(pen);
             painter->setBrush(Qt::NoBrush);
-            painter->drawPath(c.path);
+            painter->drawLines(c.lines);
             painter->translate(kBoldOffset, kBoldOffset);
-            painter->drawPath(c.path);
+            painter->drawLines(c.lines);
             painter->translate(-kBoldOffset, -kBoldOffset);
             if (!c.dots.isEmpty()) {
                 pen.setWidthF(4.5);
@@ -158,7 +158,6 @@ TrendChart::TrendChart(QWidget* parent)
     hideHover();
 
     redrawTimer_->setSingleShot(true);
-    redrawTimer_->setInterval(kRedrawMs);
     connect(redrawTimer_, &QTimer::timeout, this, &TrendChart::redraw);
     connect(chart_, &QChart::plotAreaChanged, this, [this] { rebuildPaths(); });
 
@@ -310,6 +309,8 @@ void TrendChart::setPaused(bool paused) {
     if (pauseAction_->isChecked() != paused)
         pauseAction_->setChecked(paused);
     scheduleRedraw();
+    if (isVisible())
+        redrawNow();
 }
 
 void TrendChart::setSeriesVisible(int series, bool visible) {
@@ -357,10 +358,15 @@ qint64 TrendChart::windowLength() const {
     return 0;
 }
 
+// At most four redraws a second, and no more often than the window moves by a pixel (up to a redraw every
+// 5 s): a day in the "Всё" window moves a pixel a minute.
 void TrendChart::scheduleRedraw() {
     dirty_ = true;
-    if (isVisible() && !redrawTimer_->isActive())
-        redrawTimer_->start();
+    if (!isVisible() || redrawTimer_->isActive())
+        return;
+    const double width = std::max(1.0, chart_->plotArea().width());
+    const qint64 shown = window_ == TrendWindow::All ? std::max<qint64>(to_ - from_, 0) : windowLength();
+    redrawTimer_->start(int(std::clamp<qint64>(qint64(double(shown) / width), kRedrawMs, kSlowestRedrawMs)));
 }
 
 void TrendChart::redrawNow() {
@@ -449,12 +455,19 @@ void TrendChart::updateTimeAxis() {
         }
     const QString format = length > 20 * 3600'000 ? u"dd.MM HH:mm"_s : step < kMinute ? u"HH:mm:ss"_s : u"HH:mm"_s;
     const qint64 offset = qint64(QDateTime::fromMSecsSinceEpoch(from_).offsetFromUtc()) * 1000;
-    for (const QString& label : axisX_->categoriesLabels())
-        axisX_->remove(label);
+    QList<qint64> ticks;
+    for (qint64 tick = ((from_ + offset + step - 1) / step) * step - offset; tick <= to_; tick += step)
+        ticks << tick;
+    // each change of the categories lays the axis out anew: change them only when a tick comes or goes
+    if (ticks != ticks_ || format != tickFormat_) {
+        for (const QString& label : axisX_->categoriesLabels())
+            axisX_->remove(label);
+        for (qint64 tick : std::as_const(ticks))
+            axisX_->append(QDateTime::fromMSecsSinceEpoch(tick).toString(format), double(tick));
+        ticks_ = ticks;
+        tickFormat_ = format;
+    }
     axisX_->setStartValue(double(from_));
-    qint64 tick = ((from_ + offset + step - 1) / step) * step - offset;
-    for (; tick <= to_; tick += step)
-        axisX_->append(QDateTime::fromMSecsSinceEpoch(tick).toString(format), double(tick));
     axisX_->setRange(double(from_), double(to_));
 }
 
@@ -473,6 +486,7 @@ void TrendChart::rebuildPaths() {
             const double ky = area.height() / span;
             TrendCurvesItem::Curve c;
             c.colour = colourOf(s);
+            c.lines.reserve(qsizetype(points_[std::size_t(s)].size()));
             int run = 0; // points in the current unbroken piece
             QPointF last;
             for (const TrendPoint& p : points_[std::size_t(s)]) {
@@ -483,10 +497,8 @@ void TrendChart::rebuildPaths() {
                     continue;
                 }
                 const QPointF q(area.left() + double(p.t - from_) * kx, area.bottom() - (p.v - axis->min()) * ky);
-                if (run == 0)
-                    c.path.moveTo(q);
-                else
-                    c.path.lineTo(q);
+                if (run > 0)
+                    c.lines << QLineF(last, q);
                 last = q;
                 ++run;
             }

@@ -142,6 +142,8 @@ private:
     bool paused_ = false;
     qint64 pausedAt_ = 0;
     qint64 from_ = 0, to_ = 0;
+    QList<qint64> ticks_; // of the time axis now
+    QString tickFormat_;
     QTimer* redrawTimer_;
     bool dirty_ = false;
     int redraws_ = 0;
