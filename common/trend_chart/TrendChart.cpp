@@ -173,7 +173,13 @@ TrendChart::TrendChart(QWidget* parent)
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
     askFile_ = [](QWidget* p, const QString& suggested) {
-        return QFileDialog::getSaveFileName(p, u"Запись в файл"_s, suggested, u"Файлы CSV (*.csv);;Все файлы (*)"_s);
+        QFileDialog dialog(p, u"Запись в файл"_s, QFileInfo(suggested).absolutePath(),
+                           u"Файлы CSV (*.csv);;Все файлы (*)"_s);
+        dialog.setObjectName(u"FileDialogRecordCsv"_s);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(u"csv"_s); // a name typed without one still opens in a spreadsheet
+        dialog.selectFile(QFileInfo(suggested).fileName());
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
     reportError_ = [this](const QString& text) { QMessageBox::warning(window(), u"Запись в файл"_s, text); };
     recordFolder_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);

@@ -6,13 +6,16 @@
 #include <QAction>
 #include <QChart>
 #include <QComboBox>
+#include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QValueAxis>
 
 #include <csignal>
@@ -85,6 +88,7 @@ private Q_SLOTS:
     void seriesSwitchable();
     void statsAndValueUnderMouse();
     void recordingThroughTheDialog();
+    void theProgramsFileDialog();
     void refusedFileIsReported();
     void writeFailingMidRunStopsOnlyTheRecording();
     void redrawsThrottledAndNotWhileHidden();
@@ -279,6 +283,33 @@ void TstTrendChart::recordingThroughTheDialog() {
     f.answer.clear();
     f.record()->trigger();
     QVERIFY(f.suggestions.last().startsWith(dir.path() + u"/"_s));
+}
+
+// The dialog a program gets unless it passes its own: the suggested name, and ".csv" added to a bare name.
+void TstTrendChart::theProgramsFileDialog() {
+    TrendPanel panel;
+    panel.chart()->setSeries(kNewer);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QTemporaryDir dir;
+    panel.chart()->setRecordFolder(dir.path());
+    panel.chart()->setRecordingContext(u"ТС 77"_s, u"4417"_s);
+    QString suggested, suffix;
+    QTimer::singleShot(0, &panel, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != u"FileDialogRecordCsv"_s)
+            return;
+        suggested = dialog->selectedFiles().value(0);
+        suffix = dialog->defaultSuffix();
+        dialog->selectFile(dir.filePath(u"warm-up"_s));
+        static_cast<QDialog*>(dialog)->accept(); // public in QDialog, the file dialog's own runs
+    });
+    panel.findChild<QAction*>(u"ActionRecordCsv"_s)->trigger();
+    QVERIFY2(suggested.startsWith(dir.path() + u"/ТС 77_4417_"_s), qPrintable(suggested));
+    QCOMPARE(suffix, u"csv"_s);
+    QVERIFY(panel.chart()->isRecording());
+    QCOMPARE(panel.chart()->recordPath(), dir.filePath(u"warm-up.csv"_s));
+    panel.chart()->stopRecording();
 }
 
 void TstTrendChart::refusedFileIsReported() {
