@@ -9,10 +9,9 @@
 #include <QTimeZone>
 
 #include <clocale>
-#include <csignal>
 #include <ctime>
 #ifdef Q_OS_UNIX
-#include <sys/resource.h>
+#include "FileSizeLimit.h"
 #endif
 
 using namespace trend;
@@ -182,16 +181,12 @@ void TstCsvRecorder::writeFailsMidRun() {
     QVERIFY(rec.writeRow(t0.addSecs(2), {20.01, 107.8, std::nullopt, 22.0}, {}));
     const qint64 kept = QFileInfo(path).size();
 
-    // The file may grow no more, as a full or vanished stick refuses writes.
-    rlimit old{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lim = old;
-    lim.rlim_cur = rlim_t(kept);
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &lim), 0);
-    const bool wrote = rec.writeRow(t0.addSecs(4), {20.02, 107.81, std::nullopt, 22.0}, {});
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    bool wrote = true;
+    { // the file may grow no more, as a full or vanished stick refuses writes
+        FileSizeLimit limit(kept);
+        QVERIFY(limit.ok());
+        wrote = rec.writeRow(t0.addSecs(4), {20.02, 107.81, std::nullopt, 22.0}, {});
+    }
 
     QVERIFY(!wrote);
     QVERIFY(!rec.isRecording());

@@ -62,6 +62,12 @@ double valueAt(const std::vector<Ref>& ref, qint64 t) {
     return it != ref.end() && it->t == t ? it->v : -12345.0;
 }
 
+// The window that ends with the last poll, `length` ms long; 0: from the first poll.
+std::pair<qint64, qint64> shownWindow(const TrendStore& store, qint64 length) {
+    const qint64 to = store.lastTime();
+    return {length > 0 ? to - length : store.firstTime(), to};
+}
+
 // Pixel column of a time, -1 before the window, width after it.
 int columnOf(qint64 t, qint64 from, qint64 to, int width) {
     if (t < from)
@@ -121,8 +127,7 @@ void TstTrendStore::reductionKeepsEveryExtreme() {
 
     TrendStore store(2, TrendStore::Limits{recent, spans, levels});
     const Run run = fill(store, polls, 997, 0, 7u);
-    const qint64 to = store.lastTime();
-    const qint64 from = window > 0 ? to - window : store.firstTime();
+    const auto [from, to] = shownWindow(store, window);
     const qint64 column = (to - from) / width + 1;
     const qint64 span = store.pollsPerSpan() * kSecond;
 
@@ -201,8 +206,7 @@ void TstTrendStore::gapsSurviveReductionAndWindows() {
     TrendStore store(2, TrendStore::Limits{recent, spans});
     const Run run = fill(store, 7200, 0, 37, 11u);
     const std::vector<Ref>& ref = series == 0 ? run.series0 : run.series1;
-    const qint64 to = store.lastTime();
-    const qint64 from = window > 0 ? to - window : store.firstTime();
+    const auto [from, to] = shownWindow(store, window);
     const qint64 column = (to - from) / width + 1;
     const qint64 span = store.pollsPerSpan() * kSecond;
     const bool folded = store.pollsPerSpan() > 1 && from < to - qint64(recent) * kSecond;
@@ -264,8 +268,7 @@ void TstTrendStore::statsOfTheVisiblePart() {
 
     TrendStore store(2, TrendStore::Limits{recent, spans});
     const Run run = fill(store, 7200, 997, 53, 3u);
-    const qint64 to = store.lastTime();
-    const qint64 from = window > 0 ? to - window : store.firstTime();
+    const auto [from, to] = shownWindow(store, window);
     double mn = 1e300, mx = -1e300, sum = 0;
     qint64 n = 0;
     for (const Ref& r : run.series0)
