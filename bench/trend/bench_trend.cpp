@@ -54,7 +54,7 @@ void fill(TrendChart* chart, int polls, int failEvery) {
     }
 }
 
-const QList<TrendSeriesSpec> kSeries{{u"T"_s, u"°C"_s, 2}, {u"R"_s, u"Ом"_s, 3}, {u"R линии"_s, u"Ом"_s, 3},
+const QList<TrendSeries> kSeries{{u"T"_s, u"°C"_s, 2}, {u"R"_s, u"Ом"_s, 3}, {u"R линии"_s, u"Ом"_s, 3},
                                      {u"Т корпуса"_s, u"°C"_s, 2}};
 
 double median(std::vector<double> v) {
@@ -74,6 +74,7 @@ long residentPages() {
     return f.readAll().split(' ').value(1).toLong();
 }
 
+// CPU time of this thread in µs (the kernel's exact count; getrusage counts in ticks here).
 double threadCpuUs() {
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);

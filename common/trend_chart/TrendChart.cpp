@@ -201,7 +201,7 @@ QString TrendChart::windowText(TrendWindow window) {
     return u"Всё"_s;
 }
 
-void TrendChart::setSeries(const QList<TrendSeriesSpec>& series) {
+void TrendChart::setSeries(const QList<TrendSeries>& series) {
     stopRecording();
     for (QLineSeries* s : std::as_const(legendOf_)) {
         chart_->removeSeries(s);
@@ -214,21 +214,21 @@ void TrendChart::setSeries(const QList<TrendSeriesSpec>& series) {
     legendOf_.clear();
     axesY_.clear();
     axisOf_.clear();
-    specs_ = series;
+    series_ = series;
     visible_ = QList<bool>(series.size(), true);
     store_ = std::make_unique<TrendStore>(int(series.size()));
     points_.assign(std::size_t(series.size()), {});
 
     QStringList units;
     for (int i = 0; i < series.size(); ++i) {
-        const TrendSeriesSpec& spec = series[i];
-        int axis = int(units.indexOf(spec.unit));
+        const TrendSeries& one = series[i];
+        int axis = int(units.indexOf(one.unit));
         if (axis < 0) {
             axis = int(units.size());
-            units << spec.unit;
+            units << one.unit;
             auto* a = new QValueAxis;
-            a->setObjectName(u"TrendAxis_"_s + spec.unit);
-            a->setTitleText(spec.unit);
+            a->setObjectName(u"TrendAxis_"_s + one.unit);
+            a->setTitleText(one.unit);
             a->setRange(0, 1);
             // the first unit on the left, the others on the right
             chart_->addAxis(a, axis % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
@@ -238,8 +238,8 @@ void TrendChart::setSeries(const QList<TrendSeriesSpec>& series) {
         }
         axisOf_ << axis;
         auto* s = new QLineSeries;
-        s->setObjectName(u"TrendSeries_"_s + spec.name);
-        s->setName(spec.unit.isEmpty() ? spec.name : spec.name + u", "_s + spec.unit);
+        s->setObjectName(u"TrendSeries_"_s + one.name);
+        s->setName(one.unit.isEmpty() ? one.name : one.name + u", "_s + one.unit);
         QPen pen(colourOf(i), 2.0);
         s->setPen(pen);
         chart_->addSeries(s);
@@ -414,7 +414,7 @@ void TrendChart::redraw() {
         double lo = 0, hi = 0;
         bool any = false;
         bool shown = false;
-        for (int s = 0; s < specs_.size(); ++s) {
+        for (int s = 0; s < series_.size(); ++s) {
             if (axisOf_[s] != a || !visible_[s])
                 continue;
             shown = true;
@@ -438,7 +438,7 @@ void TrendChart::redraw() {
         axesY_[a]->setLabelFormat(u"%.%1f"_s.arg(decimalsOf(step)));
     }
     const int width = std::max(1, int(chart_->plotArea().width()));
-    for (int s = 0; s < specs_.size(); ++s)
+    for (int s = 0; s < series_.size(); ++s)
         points_[std::size_t(s)] = visible_[s] ? store_->points(s, from_, to_, width) : std::vector<TrendPoint>{};
     rebuildPaths();
     updateHover();
@@ -482,7 +482,7 @@ void TrendChart::rebuildPaths() {
     std::vector<TrendCurvesItem::Curve> curves;
     if (to_ > from_ && area.width() > 0) {
         const double kx = area.width() / double(to_ - from_);
-        for (int s = 0; s < specs_.size(); ++s) {
+        for (int s = 0; s < series_.size(); ++s) {
             if (!visible_[s] || points_[std::size_t(s)].empty())
                 continue;
             const QValueAxis* axis = axesY_[axisOf_[s]];
@@ -517,29 +517,29 @@ void TrendChart::rebuildPaths() {
 }
 
 TrendStats TrendChart::visibleStats(int series) const {
-    if (series < 0 || series >= specs_.size() || to_ <= from_)
+    if (series < 0 || series >= series_.size() || to_ <= from_)
         return {};
     return store_->stats(series, from_, to_);
 }
 
 QString TrendChart::formatValue(int series, double v) const {
-    return QLocale().toString(v, 'f', std::max(0, specs_.value(series).decimals));
+    return QLocale().toString(v, 'f', std::max(0, series_.value(series).decimals));
 }
 
 QString TrendChart::statsLine(int s) const {
     if (!isSeriesVisible(s))
         return {};
     const TrendStats st = visibleStats(s);
-    const QString unit = specs_[s].unit.isEmpty() ? QString() : u" "_s + specs_[s].unit;
+    const QString unit = series_[s].unit.isEmpty() ? QString() : u" "_s + series_[s].unit;
     if (st.count == 0)
-        return specs_[s].name + u": нет данных"_s;
-    return u"%1: мин %2, макс %3, среднее %4%5"_s.arg(specs_[s].name, formatValue(s, st.min), formatValue(s, st.max),
+        return series_[s].name + u": нет данных"_s;
+    return u"%1: мин %2, макс %3, среднее %4%5"_s.arg(series_[s].name, formatValue(s, st.min), formatValue(s, st.max),
                                                        formatValue(s, st.mean), unit);
 }
 
 QString TrendChart::statsText() const {
     QStringList lines;
-    for (int s = 0; s < specs_.size(); ++s)
+    for (int s = 0; s < series_.size(); ++s)
         if (isSeriesVisible(s))
             lines << statsLine(s);
     return lines.join(u'\n');
@@ -584,7 +584,7 @@ void TrendChart::updateHover() {
     QStringList lines;
     std::optional<qint64> at;
     std::vector<std::pair<QPointF, QColor>> marks;
-    for (int s = 0; s < specs_.size(); ++s) {
+    for (int s = 0; s < series_.size(); ++s) {
         if (!visible_[s])
             continue;
         const auto n = store_->nearest(s, t);
@@ -597,10 +597,10 @@ void TrendChart::updateHover() {
                 marks.emplace_back(QPointF(area.left() + double(n->t - from_) / kx,
                                            area.bottom() - (*n->v - axis->min()) / (axis->max() - axis->min()) * area.height()),
                                    colourOf(s));
-            text = n->v ? formatValue(s, *n->v) + (specs_[s].unit.isEmpty() ? QString() : u" "_s + specs_[s].unit)
+            text = n->v ? formatValue(s, *n->v) + (series_[s].unit.isEmpty() ? QString() : u" "_s + series_[s].unit)
                         : u"нет данных"_s;
         }
-        lines << specs_[s].name + u": "_s + text;
+        lines << series_[s].name + u": "_s + text;
     }
     const qint64 shownAt = at.value_or(t);
     const QDateTime when = QDateTime::fromMSecsSinceEpoch(shownAt);
@@ -637,7 +637,7 @@ QString TrendChart::recordStatusText() const {
 
 bool TrendChart::startRecording(const QString& path) {
     QList<CsvColumn> columns;
-    for (const TrendSeriesSpec& s : std::as_const(specs_))
+    for (const TrendSeries& s : std::as_const(series_))
         columns << CsvColumn{s.name, s.unit, s.decimals};
     recordFailed_ = false;
     const bool ok = recorder_.start(path, columns);
@@ -683,7 +683,7 @@ void TrendChart::updateRecordAction() {
     const bool on = recorder_.isRecording();
     recordAction_->setText(on ? u"Остановить запись"_s : u"Запись в файл…"_s);
     recordAction_->setToolTip(on ? u"Остановить запись опросов в файл"_s : u"Записывать каждый опрос в файл CSV"_s);
-    recordAction_->setEnabled(on || !specs_.isEmpty());
+    recordAction_->setEnabled(on || !series_.isEmpty());
 }
 
 } // namespace trend

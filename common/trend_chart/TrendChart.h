@@ -33,7 +33,7 @@ namespace trend {
 class TrendCurvesItem;
 
 // One value of the page: "T" in "°C" shown with 2 decimals.
-struct TrendSeriesSpec {
+struct TrendSeries {
     QString name;
     QString unit;
     int decimals = 2;
@@ -48,8 +48,8 @@ public:
     ~TrendChart() override;
 
     // The values the page polls, in the order addPoll passes them. Clears the plot; stops a recording.
-    void setSeries(const QList<TrendSeriesSpec>& series);
-    QList<TrendSeriesSpec> series() const { return specs_; }
+    void setSeries(const QList<TrendSeries>& series);
+    QList<TrendSeries> series() const { return series_; }
 
     // One poll: a value per series (a missing one is a gap), `failure` empty for an answered poll or the
     // text of what failed (then every value is a gap). Recorded when a recording runs.
@@ -128,7 +128,7 @@ private:
     QList<QValueAxis*> axesY_;      // one per unit
     QList<int> axisOf_;             // series -> index into axesY_
     QList<QLineSeries*> legendOf_;  // per series: its legend marker and colour (no points)
-    QList<TrendSeriesSpec> specs_;
+    QList<TrendSeries> series_;
     QList<bool> visible_;
     std::unique_ptr<TrendStore> store_;
     std::vector<std::vector<TrendPoint>> points_; // per series, what is drawn

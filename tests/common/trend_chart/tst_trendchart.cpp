@@ -29,7 +29,7 @@ namespace {
 
 const QDateTime kStart(QDate(2025, 3, 12), QTime(9, 40, 0));
 
-const QList<TrendSeriesSpec> kNewer{{u"T"_s, u"°C"_s, 2}, {u"R"_s, u"Ом"_s, 3}, {u"R линии"_s, u"Ом"_s, 3},
+const QList<TrendSeries> kNewer{{u"T"_s, u"°C"_s, 2}, {u"R"_s, u"Ом"_s, 3}, {u"R линии"_s, u"Ом"_s, 3},
                                     {u"Т корпуса"_s, u"°C"_s, 2}};
 
 struct Fixture {
