@@ -5,8 +5,8 @@ set -euo pipefail
 
 # socat and python3-pymodbus (with the serial modules its RTU server needs): a third-party Modbus slave
 # on a pty pair for the tests.
-packages=(build-essential cmake ninja-build qt6-base-dev qt6-serialport-dev libgl-dev
-          fonts-dejavu-core xvfb xauth libmodbus-dev pkg-config libqt6sql6-sqlite
+packages=(build-essential cmake ninja-build qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev
+          libgl-dev fonts-dejavu-core xvfb xauth libmodbus-dev pkg-config libqt6sql6-sqlite
           socat python3-pymodbus python3-serial python3-serial-asyncio "$@")
 
 missing=()
