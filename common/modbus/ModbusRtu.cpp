@@ -237,6 +237,46 @@ int ExpectedReplyLengthOld(std::uint8_t funcCode, std::uint16_t regCount) {
     }
 }
 
+QString FunctionName(std::uint8_t funcCode) {
+    switch (funcCode) {
+    case fnReadHoldingRegisters:
+        return QStringLiteral("Чтение регистров");
+    case fnReadExceptionStatus:
+        return QStringLiteral("Чтение состояния");
+    case fnWriteMultipleRegisters:
+        return QStringLiteral("Запись регистров");
+    case fnReportSlaveId:
+        return QStringLiteral("Идентификация");
+    case fnCalibrationStep:
+        return QStringLiteral("Этап калибровки");
+    case fnZeroCorrection:
+        return QStringLiteral("Подстройка \"0\"");
+    case fnNsxCorrection:
+        return QStringLiteral("Подстройка НСХ");
+    default:
+        return {};
+    }
+}
+
+QString FunctionNameOld(std::uint8_t funcCode) {
+    switch (funcCode) {
+    case fnReadHoldingRegisters:
+        return QStringLiteral("Чтение регистров");
+    case fnWriteMultipleRegisters:
+        return QStringLiteral("Запись регистров");
+    case fnReportSlaveId:
+        return QStringLiteral("Идентификация");
+    case fnOldCalibrationStep:
+        return QStringLiteral("Этап калибровки");
+    case fnOldZeroCorrection:
+        return QStringLiteral("Корректировка R0");
+    case fnOldNsxCorrection:
+        return QStringLiteral("Корректировка НСХ");
+    default:
+        return {};
+    }
+}
+
 ReplyCheck CheckReply(const ReplyContext& ctx, const std::uint8_t* reply, int n) {
     if (n < 0)
         return failed(text::PortNotAvailable);

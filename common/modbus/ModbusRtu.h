@@ -69,6 +69,12 @@ int ExpectedReplyLength(std::uint8_t funcCode, std::uint16_t regCount);
 // 77, 78, 79: 5); 0 for any other function.
 int ExpectedReplyLengthOld(std::uint8_t funcCode, std::uint16_t regCount);
 
+// Short name of a function of the newer configurator (3, 7, 16, 17, 100, 101, 102) for lists of frames;
+// empty for a code it does not use.
+QString FunctionName(std::uint8_t funcCode);
+// The same for the older configurator (3, 16, 17, 77, 78, 79), in its own words.
+QString FunctionNameOld(std::uint8_t funcCode);
+
 // Outcome of the reply checks of the newer configurator.
 struct ReplyCheck {
     enum Status {
