@@ -200,7 +200,25 @@ QString TTrafficDecoder::HexText(const QByteArray& bytes) {
 }
 
 QString TTrafficDecoder::TimeText(qint64 wallMs) {
-    return QDateTime::fromMSecsSinceEpoch(wallMs).time().toString(QStringLiteral("hh:mm:ss.zzz"));
+    return TimeText(wallMs, QDateTime::fromMSecsSinceEpoch(wallMs).offsetFromUtc());
+}
+
+QString TTrafficDecoder::TimeText(qint64 wallMs, int utcOffsetS) {
+    constexpr qint64 Day = 86'400'000;
+    const qint64 ms = ((wallMs + qint64(utcOffsetS) * 1000) % Day + Day) % Day;
+    const int v[4] = {int(ms / 3'600'000), int(ms / 60'000 % 60), int(ms / 1000 % 60), int(ms % 1000)};
+    QString out(12, QLatin1Char(':'));
+    QChar* p = out.data();
+    auto put = [](QChar* at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            at[i] = QLatin1Char(char('0' + value % 10));
+    };
+    put(p, v[0], 2);
+    put(p + 3, v[1], 2);
+    put(p + 6, v[2], 2);
+    p[8] = QLatin1Char('.');
+    put(p + 9, v[3], 3);
+    return out;
 }
 
 QString TTrafficDecoder::MsText(double ms) {
@@ -235,7 +253,7 @@ QString TTrafficDecoder::CellText(const TTrafficRow& row, int column) {
     const bool noFrame = row.direction == TDirection::Discarded;
     switch (column) {
     case ColTime:
-        return TimeText(row.wallMs);
+        return row.timeText.isEmpty() ? TimeText(row.wallMs) : row.timeText;
     case ColDirection:
         return DirectionText(row);
     case ColAddress:

@@ -42,6 +42,8 @@ struct TTrafficRow {
     TSeverity severity = TSeverity::Ok;
     QString port;
     int bitRate = 0;
+    // The time cell, when made in advance (the list makes it once, not at every repaint).
+    QString timeText;
 };
 
 class TTrafficDecoder {
@@ -67,6 +69,8 @@ public:
     static QString HexText(const QByteArray& bytes);
     // Local time "hh:mm:ss.zzz".
     static QString TimeText(qint64 wallMs);
+    // The same, with the local time's offset from UTC given (seconds).
+    static QString TimeText(qint64 wallMs, int utcOffsetS);
     // Below 10 ms with one decimal, else whole milliseconds; empty for none.
     static QString MsText(double ms);
     static QString DirectionText(const TTrafficRow& row);

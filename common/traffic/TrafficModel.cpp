@@ -1,7 +1,9 @@
 #include "TrafficModel.h"
 
+#include <QDateTime>
 #include <QSaveFile>
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 namespace traffic {
@@ -23,26 +25,44 @@ const TTrafficRow& TTrafficModel::Row(int row) const {
     return Filtered() ? FRows[std::size_t(FShown[std::size_t(row)] - FFirstSeq)] : FRows[std::size_t(row)];
 }
 
-QVariant TTrafficModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rowCount() || index.column() >= TTrafficDecoder::ColumnCount)
-        return {};
-    const TTrafficRow& r = Row(index.row());
+namespace {
+
+QVariant cellData(const TTrafficRow& r, int column, int role) {
     switch (role) {
     case Qt::DisplayRole:
-        return TTrafficDecoder::CellText(r, index.column());
+        return TTrafficDecoder::CellText(r, column);
     case Qt::ToolTipRole:
-        if (index.column() == TTrafficDecoder::ColVerdict)
+        if (column == TTrafficDecoder::ColVerdict)
             return r.verdict + QLatin1Char('\n') + TTrafficDecoder::DetailText(r);
         return TTrafficDecoder::DetailText(r);
     case Qt::TextAlignmentRole:
-        if (index.column() == TTrafficDecoder::ColAddress || index.column() == TTrafficDecoder::ColMs)
+        if (column == TTrafficDecoder::ColAddress || column == TTrafficDecoder::ColMs)
             return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
-    case SeverityRole:
+    case TTrafficModel::SeverityRole:
         return int(r.severity);
     default:
         return {};
     }
+}
+
+} // namespace
+
+QVariant TTrafficModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= TTrafficDecoder::ColumnCount)
+        return {};
+    return cellData(Row(index.row()), index.column(), role);
+}
+
+void TTrafficModel::multiData(const QModelIndex& index, QModelRoleDataSpan roleDataSpan) const {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= TTrafficDecoder::ColumnCount) {
+        for (QModelRoleData& d : roleDataSpan)
+            d.clearData();
+        return;
+    }
+    const TTrafficRow& r = Row(index.row());
+    for (QModelRoleData& d : roleDataSpan)
+        d.setData(cellData(r, index.column(), d.role()));
 }
 
 QVariant TTrafficModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -79,6 +99,16 @@ void TTrafficModel::AddExchanges(std::span<const TTrafficExchange> exchanges) {
         Q_EMIT CountsChanged();
         return;
     }
+    // The time cells, made once. Asking for the time zone's offset costs microseconds and now and then
+    // milliseconds, so it is asked once a minute at most (a change of clocks shows within that minute).
+    const qint64 firstMs = fresh.front().wallMs;
+    if (!FOffsetValid || std::abs(firstMs - FOffsetAtMs) > 60'000) {
+        FUtcOffset = QDateTime::fromMSecsSinceEpoch(firstMs).offsetFromUtc();
+        FOffsetAtMs = firstMs;
+        FOffsetValid = true;
+    }
+    for (TTrafficRow& r : fresh)
+        r.timeText = TTrafficDecoder::TimeText(r.wallMs, FUtcOffset);
     // More new rows than the cap: only the newest count.
     std::size_t first = 0;
     if (fresh.size() > std::size_t(FMaxFrames))

@@ -25,6 +25,8 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    // Every role of a cell at once: the row is looked up once per painted cell, not once per role.
+    void multiData(const QModelIndex& index, QModelRoleDataSpan roleDataSpan) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     void AddExchange(const TTrafficExchange& exchange);
@@ -80,6 +82,9 @@ private:
     int FAddressFilter = 0;
     int FFunctionFilter = -1;
     std::bitset<256> FSeenFunctions;
+    int FUtcOffset = 0; // seconds, as last asked at FOffsetAtMs
+    qint64 FOffsetAtMs = 0;
+    bool FOffsetValid = false;
 };
 
 } // namespace traffic

@@ -4,10 +4,10 @@
 
 namespace traffic {
 
-TTrafficQueue::TTrafficQueue(TTrafficModel* model, int batchMs, QObject* parent)
+TTrafficQueue::TTrafficQueue(TTrafficModel* model, int intervalMs, QObject* parent)
     : QObject(parent), FModel(model) {
     FBatch.setSingleShot(true);
-    FBatch.setInterval(std::max(batchMs, 0));
+    FIntervalMs = std::max(intervalMs, 0);
     connect(&FBatch, &QTimer::timeout, this, &TTrafficQueue::Drain);
 }
 
@@ -32,10 +32,13 @@ void TTrafficQueue::ExchangeDone(const TTrafficExchange& exchange) {
 }
 
 void TTrafficQueue::Wake() {
-    if (FBatch.interval() == 0)
+    if (FBatch.isActive())
+        return;
+    const qint64 since = FSinceDrain.isValid() ? FSinceDrain.elapsed() : qint64(FIntervalMs);
+    if (since >= FIntervalMs)
         Drain();
-    else if (!FBatch.isActive())
-        FBatch.start();
+    else
+        FBatch.start(int(FIntervalMs - since));
 }
 
 void TTrafficQueue::Drain() {
@@ -48,6 +51,7 @@ void TTrafficQueue::Drain() {
         FDropped = 0;
         FWakePosted = false;
     }
+    FSinceDrain.start();
     if (!FModel)
         return;
     FModel->AddSkipped(qint64(dropped));

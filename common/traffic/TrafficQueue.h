@@ -6,6 +6,7 @@
 
 #include "TrafficExchange.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <deque>
@@ -19,9 +20,11 @@ class TTrafficQueue : public QObject, public TTrafficObserver {
     Q_OBJECT
 
 public:
-    // Exchanges are gathered for `batchMs` before they reach the model, so a fast line repaints the view
-    // a few dozen times a second at most. 0: on the next turn of the event loop.
-    explicit TTrafficQueue(TTrafficModel* model, int batchMs = 40, QObject* parent = nullptr);
+    // The model gets the waiting exchanges at most once every `intervalMs`: an exchange after a quiet
+    // spell at the next turn of the event loop, later ones gathered until the interval is over. Every
+    // hand-over repaints the whole list, which is what the view costs. 0: at every turn.
+    explicit TTrafficQueue(TTrafficModel* model, int intervalMs = DefaultIntervalMs, QObject* parent = nullptr);
+    static constexpr int DefaultIntervalMs = 500;
     // Remove it from every tap first.
     ~TTrafficQueue() override;
 
@@ -37,7 +40,9 @@ private:
     void Wake();
 
     TTrafficModel* FModel;
+    int FIntervalMs = 0;
     QTimer FBatch;
+    QElapsedTimer FSinceDrain;
     mutable std::mutex FLock;
     std::deque<TTrafficExchange> FWaiting;
     std::size_t FDropped = 0; // exchanges lost to the bound, counted as their rows when drained

@@ -11,6 +11,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QHash>
+#include <QPainter>
+#include <QStaticText>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -45,6 +48,25 @@ QString defaultSaveFile(QWidget* parent, const QString& suggested) {
 
 } // namespace
 
+// Laid-out cell texts by text, room and font; the visible rows' texts are laid out once, not per repaint.
+struct TTrafficDelegate::Texts {
+    struct Key {
+        QString text;
+        int width = 0;
+        int font = 0; // 0 plain, 1 bold, 2 fixed pitch
+
+        friend bool operator==(const Key&, const Key&) = default;
+        friend size_t qHash(const Key& k, size_t seed = 0) { return qHashMulti(seed, k.text, k.width, k.font); }
+    };
+    static constexpr int Limit = 4000; // a few screens of cells
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QHash<Key, QStaticText> laid;
+};
+
+TTrafficDelegate::TTrafficDelegate(QObject* parent) : QStyledItemDelegate(parent), FTexts(std::make_unique<Texts>()) {}
+
+TTrafficDelegate::~TTrafficDelegate() = default;
+
 QColor TTrafficDelegate::SeverityBackground(const QPalette& palette, TSeverity severity) {
     if (severity == TSeverity::Ok)
         return {};
@@ -65,15 +87,55 @@ void TTrafficDelegate::initStyleOption(QStyleOptionViewItem* option, const QMode
         option->features &= ~QStyleOptionViewItem::Alternate;
     }
     if (index.column() == TTrafficDecoder::ColBytes)
-        option->font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        option->font = FTexts->fixed;
     else if (severity == TSeverity::Failed && index.column() == TTrafficDecoder::ColVerdict)
         option->font.setBold(true);
+}
+
+void TTrafficDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                       : (opt.state & QStyle::State_Active) ? QPalette::Active
+                                                                            : QPalette::Inactive;
+    const bool selected = opt.state & QStyle::State_Selected;
+    // The view has painted the base or alternate base of the row already.
+    if (selected)
+        painter->fillRect(opt.rect, opt.palette.brush(group, QPalette::Highlight));
+    else if (opt.backgroundBrush.style() != Qt::NoBrush)
+        painter->fillRect(opt.rect, opt.backgroundBrush);
+    if (opt.text.isEmpty())
+        return;
+
+    const int margin = 4;
+    const QRect room = opt.rect.adjusted(margin, 0, -margin, 0);
+    if (room.width() <= 0)
+        return;
+    const int fontKind = index.column() == TTrafficDecoder::ColBytes ? 2 : opt.font.bold() ? 1 : 0;
+    Texts::Key key{opt.text, room.width(), fontKind};
+    auto it = FTexts->laid.find(key);
+    if (it == FTexts->laid.end()) {
+        if (FTexts->laid.size() >= Texts::Limit)
+            FTexts->laid.clear();
+        QStaticText laid(QFontMetrics(opt.font).elidedText(opt.text, Qt::ElideRight, room.width()));
+        laid.setTextFormat(Qt::PlainText);
+        laid.setPerformanceHint(QStaticText::AggressiveCaching);
+        laid.prepare(QTransform(), opt.font);
+        it = FTexts->laid.insert(key, laid);
+    }
+    const QSizeF size = it->size();
+    const qreal x = (opt.displayAlignment & Qt::AlignRight) ? room.right() + 1 - size.width() : room.left();
+    const qreal y = room.top() + (room.height() - size.height()) / 2;
+    // The text is cut to the room already, so no clipping; the view sets font and pen for every cell.
+    painter->setFont(opt.font);
+    painter->setPen(opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->drawStaticText(QPointF(x, y), *it);
 }
 
 TDockTraffic::TDockTraffic(QWidget* parent) : QDockWidget(QStringLiteral("Обмен"), parent) {
     setObjectName(QStringLiteral("DockTraffic"));
     FModel = named(new TTrafficModel(this), "ModelTraffic");
-    FQueue = named(new traffic::TTrafficQueue(FModel, 40, this), "QueueTraffic");
+    FQueue = named(new traffic::TTrafficQueue(FModel, traffic::TTrafficQueue::DefaultIntervalMs, this), "QueueTraffic");
     FChooser = defaultSaveFile;
 
     auto* panel = named(new QWidget(this), "PanelTraffic");
@@ -142,6 +204,8 @@ void TDockTraffic::BuildToolBar() {
     FToolBar->addAction(FActionSave);
     FToolBar->addSeparator();
     FCounts = named(new QLabel(FToolBar), "LabelTrafficCount");
+    // Wide enough for the usual counts, so a new count does not lay the tool bar out again.
+    FCounts->setMinimumWidth(FCounts->fontMetrics().horizontalAdvance(QStringLiteral(" Кадров: 10 000 из 10 000; пауза ")));
     FToolBar->addWidget(FCounts);
     FSaved = named(new QLabel(FToolBar), "LabelTrafficSaved");
     FToolBar->addWidget(FSaved);
@@ -188,7 +252,7 @@ void TDockTraffic::BuildTable() {
     FTable->setColumnWidth(TTrafficDecoder::ColAddress, width(QStringLiteral("Адрес")));
     FTable->setColumnWidth(TTrafficDecoder::ColFunction, width(QStringLiteral("3 Чтение регистров (исключение)")));
     // Room for a short frame; longer ones are cut with an ellipsis and shown whole in the tool tip.
-    FTable->setColumnWidth(TTrafficDecoder::ColBytes, fixed.horizontalAdvance(QString(16 * 3, QLatin1Char('0'))));
+    FTable->setColumnWidth(TTrafficDecoder::ColBytes, fixed.horizontalAdvance(QString(13 * 3, QLatin1Char('0'))));
     FTable->setColumnWidth(TTrafficDecoder::ColMs, width(QStringLiteral("00000")));
     cols->setSectionResizeMode(TTrafficDecoder::ColVerdict, QHeaderView::Stretch);
     FTable->setMinimumWidth(400);
@@ -201,9 +265,19 @@ void TDockTraffic::BuildTable() {
     // also while the oldest rows are dropped.
     QScrollBar* bar = FTable->verticalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this, [this, bar](int v) { FFollow = v >= bar->maximum(); });
+    // Once per turn of the event loop, however many rows came: scrolling lays the list out.
     connect(FModel, &QAbstractItemModel::rowsInserted, this, [this] {
-        if (FFollow && !FModel->Paused())
-            FTable->scrollToBottom();
+        if (!FFollow || FScrollPosted)
+            return;
+        FScrollPosted = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                FScrollPosted = false;
+                if (FFollow)
+                    FTable->scrollToBottom();
+            },
+            Qt::QueuedConnection);
     });
     connect(FModel, &QAbstractItemModel::rowsRemoved, this, [this, bar](const QModelIndex&, int first, int last) {
         if (!FFollow && first == 0)

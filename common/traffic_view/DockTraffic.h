@@ -8,6 +8,7 @@
 #include <QDockWidget>
 #include <QStyledItemDelegate>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QComboBox;
@@ -24,14 +25,23 @@ class TTrafficTap;
 
 // Paints failed rows (and warnings) on a tint of the palette's base colour, the verdict of a failed row
 // in bold, the bytes in a fixed-pitch font.
+// Cells are painted from laid-out texts kept between repaints: the list repaints whole whenever a row
+// comes, and laying out every cell's text anew each time costs more than all the rest.
 class TTrafficDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit TTrafficDelegate(QObject* parent = nullptr);
+    ~TTrafficDelegate() override;
     // The background of a row of that severity on `palette`; invalid for an ordinary row.
     static QColor SeverityBackground(const QPalette& palette, traffic::TSeverity severity);
 
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
+private:
+    struct Texts;
+    std::unique_ptr<Texts> FTexts;
 };
 
 class TDockTraffic : public QDockWidget {
@@ -84,6 +94,7 @@ private:
     traffic::TTrafficQueue* FQueue = nullptr;
     bool FListening = false;
     bool FFollow = true;
+    bool FScrollPosted = false;
     SaveFileChooser FChooser;
 
     QToolBar* FToolBar = nullptr;

@@ -125,6 +125,7 @@ int main(int argc, char** argv) {
     window.show();
     window.resizeDocks({dock}, {470}, Qt::Vertical);
     dock->Table()->selectRow(m->rowCount() - 4);
+    dock->Table()->setFocus();
 
     const int grab = int(args.indexOf(QStringLiteral("--grab")));
     if (grab >= 0 && grab + 1 < args.size()) {
