@@ -120,9 +120,18 @@ double TTrafficDecoder::ExchangeMs(const TTrafficExchange& e) {
     return end >= e.sentUs ? double(end - e.sentUs) / 1000.0 : -1;
 }
 
+namespace {
+
+// Nothing written, nothing read: a row of its own tells why, unless the record is only about bytes thrown
+// away (the older link's receive handler drops a delivery that is no poll reply).
+bool refusalRow(const TTrafficExchange& e) {
+    return e.request.isEmpty() && e.reply.isEmpty() && (e.discarded.isEmpty() || e.outcome == TOutcome::NotSent);
+}
+
+} // namespace
+
 int TTrafficDecoder::RowCount(const TTrafficExchange& e) {
-    const int frames = int(!e.request.isEmpty()) + int(!e.reply.isEmpty());
-    return int(!e.discarded.isEmpty()) + (frames > 0 ? frames : 1);
+    return int(!e.discarded.isEmpty()) + int(!e.request.isEmpty()) + int(!e.reply.isEmpty()) + int(refusalRow(e));
 }
 
 QList<TTrafficRow> TTrafficDecoder::Rows(const TTrafficExchange& e) {
@@ -165,7 +174,7 @@ QList<TTrafficRow> TTrafficDecoder::Rows(const TTrafficExchange& e) {
         r.ms = ms;
         rows.append(r);
     }
-    if (e.request.isEmpty() && e.reply.isEmpty()) {
+    if (refusalRow(e)) {
         TTrafficRow r = base;
         r.direction = TDirection::NotSent;
         r.wallMs = wallOf(e, e.endUs);

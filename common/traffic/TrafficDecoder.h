@@ -5,7 +5,8 @@
 //   1. a row "Отброшено" for bytes heard before the request and thrown away;
 //   2. a row "Запрос" for the bytes written (with the attempt number from the second attempt on);
 //   3. a row "Ответ" for the bytes read, however many reads brought them;
-//   4. when nothing was written and nothing read, one row "Не отправлено" carrying the refusal.
+//   4. when nothing was written and nothing read, one row "Не отправлено" carrying the refusal (not for
+//      a record that only carries bytes thrown away, unless its verdict is NotSent).
 // The request and the reply rows share the exchange's verdict ("Итог"), severity and time ("мс": from the
 // end of the request to the last byte of the reply, or to the end of the wait when nothing came). The
 // address and function columns show the bytes of each frame; the filters match the query's address and

@@ -330,6 +330,21 @@ void TestTrafficDecoder::timesOfTheRows() {
     QVERIFY2(detail.contains(QStringLiteral("(чтений: 3): 3 + 17 + 5 байт")), qPrintable(detail));
     QVERIFY2(detail.contains(QStringLiteral("07.03.2026 09:05:03.257")), qPrintable(detail));
 
+    // Chatter before a request the busy line kept back: both said. A delivery the older link's receive
+    // handler drops: only the bytes.
+    TTrafficExchange busy;
+    busy.slaveAddr = 1;
+    busy.funcCode = 3;
+    busy.discarded = frameOf("AA 55");
+    busy.outcome = TOutcome::NotSent;
+    busy.linkText = QStringLiteral("Неизвестное устройство продолжает передачу");
+    QCOMPARE(TTrafficDecoder::Rows(busy).size(), 2);
+    QCOMPARE(TTrafficDecoder::Rows(busy)[1].direction, TDirection::NotSent);
+    busy.outcome = TOutcome::Ignored;
+    QCOMPARE(TTrafficDecoder::Rows(busy).size(), 1);
+    QCOMPARE(TTrafficDecoder::RowCount(busy), 1);
+    QCOMPARE(TTrafficDecoder::Rows(busy)[0].direction, TDirection::Discarded);
+
     // Nothing came: the time runs to the end of the wait.
     e.reply.clear();
     e.pieces.clear();
