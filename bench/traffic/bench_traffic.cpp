@@ -34,16 +34,8 @@ using namespace traffic;
 
 namespace {
 
-QByteArray withCrc(QByteArray f) {
-    const std::uint16_t crc =
-        modbus::Crc16(reinterpret_cast<const std::uint8_t*>(f.constData()), std::size_t(f.size()));
-    f.append(char(crc & 0xFF));
-    f.append(char(crc >> 8));
-    return f;
-}
-
-const QByteArray Request = withCrc(QByteArray::fromHex("01030031000A"));
-const QByteArray Reply = withCrc(QByteArray::fromHex("010314") + QByteArray(20, char(0x42)));
+const QByteArray Request = modbus::WithCrc(QByteArray::fromHex("01030031000A"));
+const QByteArray Reply = modbus::WithCrc(QByteArray::fromHex("010314") + QByteArray(20, char(0x42)));
 
 TTrafficExchange sample(qint64 now) {
     TTrafficExchange e;

@@ -136,6 +136,14 @@ bool CheckModbusCRC(const std::uint8_t* buf, std::uint16_t count) {
            buf[count + 1] == static_cast<std::uint8_t>(crc >> 8);
 }
 
+QByteArray WithCrc(const QByteArray& body) {
+    const std::uint16_t crc = Crc16(reinterpret_cast<const std::uint8_t*>(body.constData()), std::size_t(body.size()));
+    QByteArray frame = body;
+    frame.append(char(crc & 0xFF));
+    frame.append(char(crc >> 8));
+    return frame;
+}
+
 std::size_t BuildRequest(const RequestFields& req, std::span<std::uint8_t> out) {
     std::array<std::uint8_t, FrameBufferSize> frame{};
     std::size_t len = 0;

@@ -2,6 +2,7 @@
 // configurator and the device error texts of both. Nothing here touches a port.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +44,9 @@ void AddModbusCRC(std::uint8_t* buf, std::uint16_t count);
 // True when bytes count and count+1 hold the CRC of bytes 0..count-1 (low byte first).
 // `buf` must hold count + 2 bytes.
 bool CheckModbusCRC(const std::uint8_t* buf, std::uint16_t count);
+
+// `body` followed by its CRC, low byte first.
+QByteArray WithCrc(const QByteArray& body);
 
 // The fields of one request. `data` is the query's data area:
 //  - fn 16: the register values, 2 * regCount bytes;

@@ -2,6 +2,7 @@
 // the recorder.
 #include "TrafficModel.h"
 #include "TrafficQueue.h"
+#include "TrafficSamples.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -11,40 +12,10 @@
 #include <thread>
 
 using namespace traffic;
+using traffic::samples::ReadOf;
+using traffic::samples::SerialOf;
 
 namespace {
-
-QByteArray withCrc(QByteArray f) {
-    const std::uint16_t crc =
-        modbus::Crc16(reinterpret_cast<const std::uint8_t*>(f.constData()), std::size_t(f.size()));
-    f.append(char(crc & 0xFF));
-    f.append(char(crc >> 8));
-    return f;
-}
-
-// A read of one register whose start address carries `serial`, so every frame can be told apart.
-TTrafficExchange readOf(int serial, std::uint8_t addr = 1, std::uint8_t fn = 3) {
-    TTrafficExchange e;
-    e.slaveAddr = addr;
-    e.funcCode = fn;
-    QByteArray req;
-    req.append(char(addr)).append(char(fn)).append(char(serial >> 8)).append(char(serial & 0xFF));
-    req.append(char(0)).append(char(1));
-    e.request = withCrc(req);
-    QByteArray rep;
-    rep.append(char(addr)).append(char(fn)).append(char(2)).append(char(serial >> 8)).append(char(serial & 0xFF));
-    e.reply = withCrc(rep);
-    e.sentUs = 1'000'000 + qint64(serial) * 1000;
-    e.endUs = e.sentUs + 4200;
-    e.anchorUs = 1'000'000;
-    e.anchorWallMs = QDateTime(QDate(2026, 1, 2), QTime(10, 0)).toMSecsSinceEpoch();
-    return e;
-}
-
-int serialOf(const TTrafficRow& r) {
-    const int at = r.direction == TDirection::Reply ? 3 : 2;
-    return (std::uint8_t(r.bytes[at]) << 8) | std::uint8_t(r.bytes[at + 1]);
-}
 
 class Recording : public TTrafficObserver {
 public:
@@ -90,7 +61,7 @@ void TestTrafficModel::cap() {
     QCOMPARE(m.MaxFrames(), 10000);
     std::vector<TTrafficExchange> pending;
     for (int i = 0; i < exchanges; ++i) {
-        pending.push_back(readOf(i));
+        pending.push_back(ReadOf(i));
         if (int(pending.size()) == batch || i == exchanges - 1) {
             m.AddExchanges(pending);
             pending.clear();
@@ -101,9 +72,9 @@ void TestTrafficModel::cap() {
     // The newest 10 000 frames, oldest first: the first kept one is a request when whole exchanges went.
     const int firstExchange = exchanges - 5000;
     QCOMPARE(m.Row(0).direction, TDirection::Request);
-    QCOMPARE(serialOf(m.Row(0)), firstExchange);
+    QCOMPARE(SerialOf(m.Row(0)), firstExchange);
     QCOMPARE(m.Row(9999).direction, TDirection::Reply);
-    QCOMPARE(serialOf(m.Row(9999)), exchanges - 1);
+    QCOMPARE(SerialOf(m.Row(9999)), exchanges - 1);
     QCOMPARE(m.SkippedFrames(), 0);
 }
 
@@ -129,7 +100,7 @@ void TestTrafficModel::filters() {
     QAbstractItemModelTester tester(&m, QAbstractItemModelTester::FailureReportingMode::QtTest);
     auto make = [](int i) {
         const std::uint8_t fn = i % 5 == 0 ? 16 : i % 5 == 1 ? 17 : 3;
-        TTrafficExchange e = readOf(i, i % 3 == 0 ? 1 : 5, fn);
+        TTrafficExchange e = ReadOf(i, i % 3 == 0 ? 1 : 5, fn);
         if (i % 3 != 0) // a reply from a stranger still belongs to the exchange with address 5
             e.reply[0] = char(9);
         return e;
@@ -158,33 +129,33 @@ void TestTrafficModel::filterKeepsUpWithTheCap() {
     QAbstractItemModelTester tester(&m, QAbstractItemModelTester::FailureReportingMode::QtTest);
     m.SetAddressFilter(1);
     for (int i = 0; i < 40; ++i) {
-        m.AddExchange(readOf(i, i % 4 == 0 ? 1 : 2));
+        m.AddExchange(ReadOf(i, i % 4 == 0 ? 1 : 2));
         QVERIFY(m.FrameCount() <= 10);
     }
     // Kept: exchanges 35..39; of them address 1 only 36.
     QCOMPARE(m.FrameCount(), 10);
     QCOMPARE(m.rowCount(), 2);
-    QCOMPARE(serialOf(m.Row(0)), 36);
-    m.AddExchanges(std::vector<TTrafficExchange>{readOf(40, 1), readOf(41, 2), readOf(42, 2), readOf(43, 2),
-                                                 readOf(44, 1)});
+    QCOMPARE(SerialOf(m.Row(0)), 36);
+    m.AddExchanges(std::vector<TTrafficExchange>{ReadOf(40, 1), ReadOf(41, 2), ReadOf(42, 2), ReadOf(43, 2),
+                                                 ReadOf(44, 1)});
     QCOMPARE(m.rowCount(), 4);
-    QCOMPARE(serialOf(m.Row(0)), 40);
-    QCOMPARE(serialOf(m.Row(3)), 44);
+    QCOMPARE(SerialOf(m.Row(0)), 40);
+    QCOMPARE(SerialOf(m.Row(3)), 44);
     m.SetAddressFilter(0);
     QCOMPARE(m.rowCount(), 10);
-    QCOMPARE(serialOf(m.Row(0)), 40);
+    QCOMPARE(SerialOf(m.Row(0)), 40);
 }
 
 void TestTrafficModel::pauseCountsWhatItSkips() {
     TTrafficModel m;
     QSignalSpy counts(&m, &TTrafficModel::CountsChanged);
-    m.AddExchange(readOf(1));
+    m.AddExchange(ReadOf(1));
     m.SetPaused(true);
-    TTrafficExchange noisy = readOf(2);
+    TTrafficExchange noisy = ReadOf(2);
     noisy.discarded = QByteArray("\x55\xAA", 2);
     m.AddExchange(noisy);                            // three frames
-    m.AddExchanges(std::vector{readOf(3), readOf(4)}); // four
-    TTrafficExchange refused = readOf(5);
+    m.AddExchanges(std::vector{ReadOf(3), ReadOf(4)}); // four
+    TTrafficExchange refused = ReadOf(5);
     refused.request.clear();
     refused.reply.clear();
     refused.outcome = TOutcome::NotSent;
@@ -194,25 +165,25 @@ void TestTrafficModel::pauseCountsWhatItSkips() {
     m.AddSkipped(3);
     QCOMPARE(m.SkippedFrames(), 11);
     m.SetPaused(false);
-    m.AddExchange(readOf(6));
+    m.AddExchange(ReadOf(6));
     QCOMPARE(m.rowCount(), 4);
-    QCOMPARE(serialOf(m.Row(2)), 6);
+    QCOMPARE(SerialOf(m.Row(2)), 6);
     QCOMPARE(m.SkippedFrames(), 11);
     QVERIFY(counts.count() >= 6);
     m.Clear();
     QCOMPARE(m.rowCount(), 0);
     QCOMPARE(m.FrameCount(), 0);
     QCOMPARE(m.SkippedFrames(), 0);
-    m.AddExchange(readOf(7));
-    QCOMPARE(serialOf(m.Row(0)), 7);
+    m.AddExchange(ReadOf(7));
+    QCOMPARE(SerialOf(m.Row(0)), 7);
 }
 
 void TestTrafficModel::rowsAsText() {
     TTrafficModel m;
-    TTrafficExchange e = readOf(0x31);
+    TTrafficExchange e = ReadOf(0x31);
     e.port = QStringLiteral("ttyUSB0");
     m.AddExchange(e);
-    TTrafficExchange silent = readOf(0x32, 5);
+    TTrafficExchange silent = ReadOf(0x32, 5);
     silent.reply.clear();
     silent.outcome = TOutcome::NoReply;
     silent.endUs = silent.sentUs + 1'203'000;
@@ -234,7 +205,7 @@ void TestTrafficModel::rowsAsText() {
 
 void TestTrafficModel::saveView() {
     TTrafficModel m;
-    m.AddExchange(readOf(1));
+    m.AddExchange(ReadOf(1));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("обмен.txt"));
     QString error;
@@ -256,7 +227,7 @@ void TestTrafficModel::handOffFromAnotherThread() {
     constexpr int Count = 3000;
     std::thread link([&] {
         for (int i = 0; i < Count; ++i) {
-            TTrafficExchange e = readOf(i);
+            TTrafficExchange e = ReadOf(i);
             e.sentUs = NowUs();
             e.endUs = e.sentUs + 4200;
             e.anchorWallMs = 0; // the tap stamps it
@@ -266,7 +237,7 @@ void TestTrafficModel::handOffFromAnotherThread() {
     QTRY_COMPARE_WITH_TIMEOUT(m.rowCount(), 2 * Count, 10000);
     link.join();
     for (int r = 0; r < m.rowCount(); ++r)
-        QCOMPARE(serialOf(m.Row(r)), r / 2);
+        QCOMPARE(SerialOf(m.Row(r)), r / 2);
     QVERIFY(qAbs(m.Row(0).wallMs - QDateTime::currentMSecsSinceEpoch()) < 10'000);
     tap.RemoveObserver(&q);
     QVERIFY(!tap.Active());
@@ -281,7 +252,7 @@ void TestTrafficModel::observerRemovedWhilePublishing() {
     std::thread link([&] {
         while (!stop) {
             TTrafficRecorder rec(&tap, TGeneration::Newer, QStringLiteral("ttyUSB0"), 115200);
-            const TTrafficExchange e = readOf(published % 1000);
+            const TTrafficExchange e = ReadOf(published % 1000);
             rec.Query(1, 3);
             rec.Sent(reinterpret_cast<const std::uint8_t*>(e.request.constData()), int(e.request.size()));
             rec.Finish(TOutcome::NoReply);
@@ -308,18 +279,18 @@ void TestTrafficModel::queueBoundCountsTheDropped() {
     TTrafficModel m(nullptr, 100);
     TTrafficQueue q(&m, 0);
     for (int i = 0; i < 130; ++i)
-        q.ExchangeDone(readOf(i));
+        q.ExchangeDone(ReadOf(i));
     QCOMPARE(q.Waiting(), 100);
     q.Drain();
     QCOMPARE(q.Waiting(), 0);
     QCOMPARE(m.FrameCount(), 100);
-    QCOMPARE(serialOf(m.Row(0)), 80);
+    QCOMPARE(SerialOf(m.Row(0)), 80);
     QCOMPARE(m.SkippedFrames(), 60);
 }
 
 void TestTrafficModel::recorderIdleCostsNothing() {
     TTrafficTap tap;
-    const QByteArray frame = readOf(1).request;
+    const QByteArray frame = ReadOf(1).request;
     const auto* p = reinterpret_cast<const std::uint8_t*>(frame.constData());
     TTrafficRecorder idle(&tap, TGeneration::Newer, QStringLiteral("ttyUSB0"), 19200);
     QVERIFY(!idle.Active());
@@ -345,8 +316,8 @@ void TestTrafficModel::recorderFillsOneRecord() {
     Recording seen;
     tap.AddObserver(&seen);
     tap.AddObserver(&seen); // once only
-    const QByteArray req = readOf(7).request;
-    const QByteArray rep = readOf(7).reply;
+    const QByteArray req = ReadOf(7).request;
+    const QByteArray rep = ReadOf(7).reply;
     const auto* r = reinterpret_cast<const std::uint8_t*>(rep.constData());
     const qint64 before = NowUs();
     TTrafficRecorder rec(&tap, TGeneration::Older, QStringLiteral("ttyS0"), 1200, 2);

@@ -3,6 +3,7 @@
 #include "DockTraffic.h"
 #include "TrafficModel.h"
 #include "TrafficQueue.h"
+#include "TrafficSamples.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,42 +21,10 @@
 #include <thread>
 
 using namespace traffic;
+using traffic::samples::ReadOf;
+using traffic::samples::SerialOf;
 
 namespace {
-
-QByteArray withCrc(QByteArray f) {
-    const std::uint16_t crc =
-        modbus::Crc16(reinterpret_cast<const std::uint8_t*>(f.constData()), std::size_t(f.size()));
-    f.append(char(crc & 0xFF));
-    f.append(char(crc >> 8));
-    return f;
-}
-
-// A read whose start address carries `serial`.
-TTrafficExchange readOf(int serial, std::uint8_t addr = 1, std::uint8_t fn = 3,
-                        TOutcome outcome = TOutcome::Ok) {
-    TTrafficExchange e;
-    e.slaveAddr = addr;
-    e.funcCode = fn;
-    QByteArray req;
-    req.append(char(addr)).append(char(fn)).append(char(serial >> 8)).append(char(serial & 0xFF));
-    req.append(char(0)).append(char(1));
-    e.request = withCrc(req);
-    if (outcome != TOutcome::NoReply) {
-        QByteArray rep;
-        rep.append(char(addr)).append(char(fn)).append(char(2)).append(char(serial >> 8)).append(char(serial));
-        e.reply = withCrc(rep);
-    }
-    e.outcome = outcome;
-    e.sentUs = NowUs();
-    e.endUs = e.sentUs + 3000;
-    return e;
-}
-
-int requestSerial(const TTrafficRow& r) {
-    const int at = r.direction == TDirection::Reply ? 3 : 2;
-    return (std::uint8_t(r.bytes[at]) << 8) | std::uint8_t(r.bytes[at + 1]);
-}
 
 double luminance(const QColor& c) {
     auto lin = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
@@ -163,16 +132,16 @@ void TestDockTraffic::listensOnlyWhileShown() {
     QVERIFY(!w.dock->isVisible());
     QVERIFY(!w.tap.Active());
     // A closed view takes nothing.
-    w.publish(readOf(1));
+    w.publish(ReadOf(1));
     QTest::qWait(60);
     QCOMPARE(w.dock->Model()->rowCount(), 0);
     w.action->trigger();
     QVERIFY(w.dock->isVisible());
     QVERIFY(w.tap.Active());
-    w.publish(readOf(2));
+    w.publish(ReadOf(2));
     QTRY_COMPARE(w.dock->Model()->rowCount(), 2);
     // What waits in the queue when the dock closes still reaches the list.
-    w.publish(readOf(3));
+    w.publish(ReadOf(3));
     w.dock->close();
     QVERIFY(!w.tap.Active());
     QCOMPARE(w.dock->Model()->rowCount(), 4);
@@ -197,13 +166,13 @@ void TestDockTraffic::rowsFromTheLinkThread() {
     Window w;
     std::thread link([&] {
         for (int i = 0; i < 300; ++i)
-            w.publish(readOf(i, 1, 3, i % 50 == 7 ? TOutcome::NoReply : TOutcome::Ok));
+            w.publish(ReadOf(i, 1, 3, i % 50 == 7 ? TOutcome::NoReply : TOutcome::Ok));
     });
     QTRY_COMPARE_WITH_TIMEOUT(w.dock->Model()->rowCount(), 600 - 6, 10000);
     link.join();
     TTrafficModel* m = w.dock->Model();
     for (int r = 1; r < m->rowCount(); ++r)
-        QVERIFY(requestSerial(m->Row(r)) >= requestSerial(m->Row(r - 1)));
+        QVERIFY(SerialOf(m->Row(r)) >= SerialOf(m->Row(r - 1)));
     // The newest row is in sight.
     QTRY_VERIFY(w.dock->Table()->verticalScrollBar()->value() == w.dock->Table()->verticalScrollBar()->maximum());
     const QModelIndex last = m->index(m->rowCount() - 1, 0);
@@ -217,7 +186,7 @@ void TestDockTraffic::followsTheNewestUnlessScrolledUp() {
     QScrollBar* bar = table->verticalScrollBar();
     std::vector<TTrafficExchange> batch;
     for (int i = 0; i < 4990; ++i)
-        batch.push_back(readOf(i));
+        batch.push_back(ReadOf(i));
     m->AddExchanges(batch);
     QCoreApplication::processEvents();
     QVERIFY(w.dock->Following());
@@ -228,18 +197,18 @@ void TestDockTraffic::followsTheNewestUnlessScrolledUp() {
     QCoreApplication::processEvents();
     QVERIFY(!w.dock->Following());
     const int topRow = table->indexAt(QPoint(2, 2)).row();
-    const int topSerial = requestSerial(m->Row(topRow));
+    const int topSerial = SerialOf(m->Row(topRow));
     for (int i = 4990; i < 5040; ++i)
-        m->AddExchange(readOf(i)); // 60 rows dropped at the top
+        m->AddExchange(ReadOf(i)); // 60 rows dropped at the top
     QCoreApplication::processEvents();
     QCOMPARE(m->FrameCount(), 10000);
     QVERIFY(bar->value() < bar->maximum());
-    QCOMPARE(requestSerial(m->Row(table->indexAt(QPoint(2, 2)).row())), topSerial);
+    QCOMPARE(SerialOf(m->Row(table->indexAt(QPoint(2, 2)).row())), topSerial);
 
     // Back at the end, it follows again.
     bar->setValue(bar->maximum());
     QVERIFY(w.dock->Following());
-    m->AddExchange(readOf(6000));
+    m->AddExchange(ReadOf(6000));
     QCoreApplication::processEvents();
     QCOMPARE(bar->value(), bar->maximum());
     QCOMPARE(table->indexAt(QPoint(2, table->viewport()->height() - 3)).row(), m->rowCount() - 1);
@@ -251,14 +220,14 @@ void TestDockTraffic::pauseClearAndFilters() {
     auto* label = w.dock->findChild<QLabel*>(QStringLiteral("LabelTrafficCount"));
     w.dock->ActionPause()->trigger();
     QVERIFY(m->Paused());
-    w.publish(readOf(1));
+    w.publish(ReadOf(1));
     w.drain();
     QCOMPARE(m->rowCount(), 0);
     QCOMPARE(label->text().trimmed(), QStringLiteral("Кадров: 0 из 10,000; пауза; пропущено: 2"));
     w.dock->ActionPause()->trigger();
     QVERIFY(!m->Paused());
     for (auto [addr, fn] : {std::pair{1, 17}, {1, 3}, {5, 3}, {5, 16}, {1, 3}})
-        w.publish(readOf(7, std::uint8_t(addr), std::uint8_t(fn)));
+        w.publish(ReadOf(7, std::uint8_t(addr), std::uint8_t(fn)));
     w.drain();
     QCOMPARE(m->rowCount(), 10);
 
@@ -279,7 +248,7 @@ void TestDockTraffic::pauseClearAndFilters() {
     QCOMPARE(m->rowCount(), 2);
     QCOMPARE(label->text().trimmed(), QStringLiteral("Кадров: 10 из 10,000, показано 2; пропущено: 2"));
     // A function seen later does not move the current filter.
-    w.publish(readOf(8, 5, 7));
+    w.publish(ReadOf(8, 5, 7));
     w.drain();
     QCOMPARE(functions->currentText(), QStringLiteral("3 Чтение регистров"));
     QCOMPARE(m->FunctionFilter(), 3);
@@ -293,7 +262,7 @@ void TestDockTraffic::copyAndSave() {
     Window w;
     TTrafficModel* m = w.dock->Model();
     for (int i = 0; i < 3; ++i)
-        w.publish(readOf(i, 1, 3, i == 1 ? TOutcome::NoReply : TOutcome::Ok));
+        w.publish(ReadOf(i, 1, 3, i == 1 ? TOutcome::NoReply : TOutcome::Ok));
     w.drain();
     QCOMPARE(m->rowCount(), 5);
     QVERIFY(!w.dock->ActionCopy()->isEnabled());
@@ -308,7 +277,7 @@ void TestDockTraffic::copyAndSave() {
     QCOMPARE(copied, m->RowsText({2, 3}));
     QCOMPARE(copied.count(QLatin1Char('\n')), 2);
     QVERIFY(copied.contains(QStringLiteral("\tЗапрос\t1\t3 Чтение регистров\t01 03 00 01 00 01 D5 CA\t"
-                                           "Превышен таймаут ожидания ответа\t3.0\n")));
+                                           "Превышен таймаут ожидания ответа\t4.2\n")));
 
     QTemporaryDir dir;
     QString asked;
@@ -360,8 +329,8 @@ void TestDockTraffic::failedRowsStandOut() {
     Window w;
     QTableView* table = w.dock->Table();
     table->setPalette(palette);
-    w.publish(readOf(1));
-    w.publish(readOf(2, 1, 3, TOutcome::NoReply));
+    w.publish(ReadOf(1));
+    w.publish(ReadOf(2, 1, 3, TOutcome::NoReply));
     w.drain();
     QCoreApplication::processEvents();
     const QImage shot = table->viewport()->grab().toImage();
