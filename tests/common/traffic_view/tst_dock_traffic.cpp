@@ -164,9 +164,12 @@ void TestDockTraffic::listensOnlyWhileShown() {
 
 void TestDockTraffic::rowsFromTheLinkThread() {
     Window w;
+    std::vector<TTrafficExchange> exchanges;
+    for (int i = 0; i < 300; ++i)
+        exchanges.push_back(ReadOf(i, 1, 3, i % 50 == 7 ? TOutcome::NoReply : TOutcome::Ok));
     std::thread link([&] {
-        for (int i = 0; i < 300; ++i)
-            w.publish(ReadOf(i, 1, 3, i % 50 == 7 ? TOutcome::NoReply : TOutcome::Ok));
+        for (const TTrafficExchange& e : exchanges)
+            w.publish(e);
     });
     QTRY_COMPARE_WITH_TIMEOUT(w.dock->Model()->rowCount(), 600 - 6, 10000);
     link.join();
