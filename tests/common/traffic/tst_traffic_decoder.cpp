@@ -18,8 +18,8 @@ const std::uint8_t* bytes(const QByteArray& a) {
 }
 
 // "01 03 0031 000A+": hex tokens; "xN" is N filler bytes; a final '+' appends the CRC, '!' a wrong one.
-QByteArray frameOf(const QString& spec) {
-    QString s = spec.trimmed();
+QByteArray frameOf(const QString& pattern) {
+    QString s = pattern.trimmed();
     char tail = 0;
     if (s.endsWith(QLatin1Char('+')) || s.endsWith(QLatin1Char('!'))) {
         tail = char(s.back().toLatin1());
