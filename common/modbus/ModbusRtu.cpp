@@ -136,6 +136,14 @@ bool CheckModbusCRC(const std::uint8_t* buf, std::uint16_t count) {
            buf[count + 1] == static_cast<std::uint8_t>(crc >> 8);
 }
 
+QByteArray WithCrc(const QByteArray& body) {
+    const std::uint16_t crc = Crc16(reinterpret_cast<const std::uint8_t*>(body.constData()), std::size_t(body.size()));
+    QByteArray frame = body;
+    frame.append(char(crc & 0xFF));
+    frame.append(char(crc >> 8));
+    return frame;
+}
+
 std::size_t BuildRequest(const RequestFields& req, std::span<std::uint8_t> out) {
     std::array<std::uint8_t, FrameBufferSize> frame{};
     std::size_t len = 0;
@@ -234,6 +242,46 @@ int ExpectedReplyLengthOld(std::uint8_t funcCode, std::uint16_t regCount) {
         return 5;
     default:
         return 0;
+    }
+}
+
+QString FunctionName(std::uint8_t funcCode) {
+    switch (funcCode) {
+    case fnReadHoldingRegisters:
+        return QStringLiteral("Чтение регистров");
+    case fnReadExceptionStatus:
+        return QStringLiteral("Чтение состояния");
+    case fnWriteMultipleRegisters:
+        return QStringLiteral("Запись регистров");
+    case fnReportSlaveId:
+        return QStringLiteral("Идентификация");
+    case fnCalibrationStep:
+        return QStringLiteral("Этап калибровки");
+    case fnZeroCorrection:
+        return QStringLiteral("Подстройка \"0\"");
+    case fnNsxCorrection:
+        return QStringLiteral("Подстройка НСХ");
+    default:
+        return {};
+    }
+}
+
+QString FunctionNameOld(std::uint8_t funcCode) {
+    switch (funcCode) {
+    case fnReadHoldingRegisters:
+        return QStringLiteral("Чтение регистров");
+    case fnWriteMultipleRegisters:
+        return QStringLiteral("Запись регистров");
+    case fnReportSlaveId:
+        return QStringLiteral("Идентификация");
+    case fnOldCalibrationStep:
+        return QStringLiteral("Этап калибровки");
+    case fnOldZeroCorrection:
+        return QStringLiteral("Корректировка R0");
+    case fnOldNsxCorrection:
+        return QStringLiteral("Корректировка НСХ");
+    default:
+        return {};
     }
 }
 

@@ -2,6 +2,7 @@
 // configurator and the device error texts of both. Nothing here touches a port.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -44,6 +45,9 @@ void AddModbusCRC(std::uint8_t* buf, std::uint16_t count);
 // `buf` must hold count + 2 bytes.
 bool CheckModbusCRC(const std::uint8_t* buf, std::uint16_t count);
 
+// `body` followed by its CRC, low byte first.
+QByteArray WithCrc(const QByteArray& body);
+
 // The fields of one request. `data` is the query's data area:
 //  - fn 16: the register values, 2 * regCount bytes;
 //  - fn 100, 102, 77: four data bytes after the step byte `step`;
@@ -68,6 +72,12 @@ int ExpectedReplyLength(std::uint8_t funcCode, std::uint16_t regCount);
 // Length of the reply the older configurator waits for (fn 3: 2 * regCount + 5; 16: 8; 17: 55;
 // 77, 78, 79: 5); 0 for any other function.
 int ExpectedReplyLengthOld(std::uint8_t funcCode, std::uint16_t regCount);
+
+// Short name of a function of the newer configurator (3, 7, 16, 17, 100, 101, 102) for lists of frames;
+// empty for a code it does not use.
+QString FunctionName(std::uint8_t funcCode);
+// The same for the older configurator (3, 16, 17, 77, 78, 79), in its own words.
+QString FunctionNameOld(std::uint8_t funcCode);
 
 // Outcome of the reply checks of the newer configurator.
 struct ReplyCheck {
