@@ -75,6 +75,13 @@ int TTsLink::MessageDlg(const QString& text, int kind, int buttons) {
     return result;
 }
 
+int TTsLink::EnterValue(const QString& text, double& value, double initial) {
+    ++FPumpDepth;
+    const int result = FHost.MessageDialog().EnterValue(text, value, initial);
+    --FPumpDepth;
+    return result;
+}
+
 void TTsLink::ShowExchangeMessage(const TExchangeMessage& message, int address) {
     if (!message.text)
         return;

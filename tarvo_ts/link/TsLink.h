@@ -194,6 +194,7 @@ public:
     // events handled in there cannot start an exchange while one runs.
     void ProcessMessages();
     int MessageDlg(const QString& text, int kind, int buttons);
+    int EnterValue(const QString& text, double& value, double initial);
 
     // Holds the guard for an operation made of several exchanges (a connection, a search): exchanges the
     // operation starts itself run, those started from events processed inside it are ignored.
