@@ -82,6 +82,13 @@ int TTsLink::EnterValue(const QString& text, double& value, double initial) {
     return result;
 }
 
+void TTsLink::RunModal(const std::function<void()>& modal) {
+    ++FPumpDepth;
+    if (modal)
+        modal();
+    --FPumpDepth;
+}
+
 void TTsLink::ShowExchangeMessage(const TExchangeMessage& message, int address) {
     if (!message.text)
         return;
@@ -143,7 +150,9 @@ TExchangeResult TTsLink::RunExchange(const TExchangeRow& row, const TRequest& re
                 result.outcome = eoDeviceError;
                 result.code = result.reply[2];
                 done = true;
-                ShowDeviceError(result.code);
+                // The search tries every address quietly, a device of another kind included.
+                if (!row.identification || ReportConnectFailures)
+                    ShowDeviceError(result.code);
             } else if (++dropped > MaxDroppedShortReplies) {
                 failed = true;
             }
