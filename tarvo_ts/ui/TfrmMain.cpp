@@ -112,7 +112,8 @@ TfrmMain::TfrmMain(std::unique_ptr<ISerialPort> port, QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() {
-    // The pages hold the host as their context: they go first.
+    // The pages hold the host as their context, and the style window their indicators: they go first.
+    FHost->DestroyWindows();
     delete MainPageCtrl;
     MainPageCtrl = nullptr;
     FHost.reset();
