@@ -43,8 +43,10 @@ bool TConnection::OpenPort() {
 }
 
 void TConnection::StartupConnection() {
-    if (!FSettings.ConnectBeforeRun)
+    if (!FSettings.ConnectBeforeRun || !FLink.CanStartExchange())
         return;
+    // From the first pump on, nothing processed in between starts a connection of its own.
+    TTsLink::TOperation operation(FLink);
     TProgressView& progress = FUi.Progress();
     if (FSettings.ToNum || FSettings.ToLast) {
         progress.SetText(conntext::StartupConnecting.arg(FLink.DeviceData.SlaveID)
@@ -75,13 +77,13 @@ void TConnection::Connect(bool askForPort) {
     TCommPortDriver& driver = FLink.Driver();
     if (driver.IsPortOpen())
         driver.ClosePort();
+    TTsLink::TOperation operation(FLink);
     if (askForPort && driver.Port() == 0) {
         bool chosen = false;
         FLink.RunModal([&] { chosen = FUi.ChoosePort(); });
         if (!chosen)
             return;
     }
-    TTsLink::TOperation operation(FLink);
     if (!OpenPort()) {
         if (FLink.ReportConnectFailures)
             FLink.MessageDlg(serialaccess::WithReason(conntext::NoPortConnection.arg(LatinPortText(driver.PortName())),
@@ -121,10 +123,8 @@ void TConnection::EndSearch() {
 void TConnection::FindFirstDevice() {
     if (!FLink.CanStartExchange())
         return;
+    TTsLink::TOperation operation(FLink);
     if (!BreakIfAgreed())
-        return;
-    // A break asked from inside a running exchange is not done: nothing to search then.
-    if (FLink.IsPortOpen())
         return;
     FLink.ProcessMessages();
     TCommPortDriver& driver = FLink.Driver();
@@ -135,7 +135,6 @@ void TConnection::FindFirstDevice() {
             return;
     }
 
-    TTsLink::TOperation operation(FLink);
     TProgressView& progress = FUi.Progress();
     driver.SetInputTimeout(SearchInputTimeoutMs);
     progress.SetText(conntext::Searching);
@@ -147,7 +146,7 @@ void TConnection::FindFirstDevice() {
     bool found = false;
     for (int a = FirstSearchAddress; a <= LastSearchAddress && !found; ++a) {
         FLink.ProcessMessages();
-        if (progress.StopRequested()) {
+        if (progress.StopRequested() || FUi.WindowClosed()) {
             EndSearch();
             driver.SetInputTimeout(NormalInputTimeoutMs);
             return;
@@ -189,6 +188,9 @@ void TConnection::FindFirstDevice() {
 }
 
 bool TConnection::EnsureConnected() {
+    if (!FLink.CanStartExchange())
+        return FLink.IsPortOpen();
+    TTsLink::TOperation operation(FLink);
     FLink.ProcessMessages();
     if (FLink.IsPortOpen())
         return true;
@@ -211,6 +213,9 @@ bool TConnection::EnsureConnected() {
 }
 
 bool TConnection::ConnectToAddressText(const QString& text) {
+    // A second "Найти" while the first connection runs must not move its address.
+    if (!FLink.CanStartExchange())
+        return false;
     int address = 0;
     if (!ParseProfileInt(text, address)) {
         FUi.ShowGeneralError(IntegerErrorText(text));
@@ -228,13 +233,26 @@ bool TConnection::ConnectToAddressText(const QString& text) {
     return true;
 }
 
-void TConnection::ChooseListedPort(const QString& entry, int position) {
-    const TPortNumber n = ParsePortNumber(entry);
+bool TConnection::ParsePort(const QString& text, quint8& number) {
+    const TPortNumber n = ParsePortNumber(text);
     if (n.Error != TPortNumberError::None) {
-        FUi.ShowGeneralError(PortNumberErrorText(entry));
-        return;
+        FUi.ShowGeneralError(PortNumberErrorText(text));
+        return false;
     }
-    FSettings.DefaultComPortNum = static_cast<quint8>(n.Number & 0xFF);
+    number = static_cast<quint8>(n.Number & 0xFF);
+    return true;
+}
+
+bool TConnection::ReleasePort() {
+    if (!BreakIfAgreed())
+        return false;
+    FLink.ProcessMessages();
+    return !FLink.IsPortOpen();
+}
+
+void TConnection::ChooseListedPort(const QString& entry, int position) {
+    if (!ParsePort(entry, FSettings.DefaultComPortNum))
+        return;
     if (!FLink.IsPortOpen())
         FLink.Driver().SetPortFromList(entry, position + 1);
 }
@@ -242,46 +260,30 @@ void TConnection::ChooseListedPort(const QString& entry, int position) {
 bool TConnection::EnterPortName(const QString& text) {
     if (!IsPortNameEntry(text))
         return true;
-    const TPortNumber n = ParsePortNumber(text.trimmed());
-    if (n.Error != TPortNumberError::None) {
-        FUi.ShowGeneralError(PortNumberErrorText(text.trimmed()));
+    if (!ParsePort(text.trimmed(), FSettings.DefaultComPortNum))
         return false;
-    }
-    FSettings.DefaultComPortNum = static_cast<quint8>(n.Number & 0xFF);
-    FLink.Driver().SetPortName(TypedPortName(text, n.Number));
+    FLink.Driver().SetPortName(TypedPortName(text, ParsePortNumber(text.trimmed()).Number));
     return true;
 }
 
 void TConnection::SettingsChooseListedPort(const QString& entry, int position) {
-    const TPortNumber n = ParsePortNumber(entry);
-    if (n.Error != TPortNumberError::None) {
-        FUi.ShowGeneralError(PortNumberErrorText(entry));
+    quint8 number = 0;
+    if (!ParsePort(entry, number))
         return;
-    }
     if (entry.compare(SystemPortName(FLink.Driver().PortName()), Qt::CaseInsensitive) == 0)
         return;
-    if (!BreakIfAgreed())
+    if (!ReleasePort())
         return;
-    FLink.ProcessMessages();
-    if (FLink.IsPortOpen())
-        return;
-    FSettings.DefaultComPortNum = static_cast<quint8>(n.Number & 0xFF);
+    FSettings.DefaultComPortNum = number;
     FLink.Driver().SetPortFromList(entry, position + 1);
 }
 
 void TConnection::SettingsEnterPortName(const QString& text) {
-    if (!IsPortNameEntry(text))
+    quint8 number = 0;
+    if (!IsPortNameEntry(text) || !ParsePort(text.trimmed(), number))
         return;
-    const TPortNumber n = ParsePortNumber(text.trimmed());
-    if (n.Error != TPortNumberError::None) {
-        FUi.ShowGeneralError(PortNumberErrorText(text.trimmed()));
+    if (!ReleasePort())
         return;
-    }
-    if (!BreakIfAgreed())
-        return;
-    FLink.ProcessMessages();
-    if (FLink.IsPortOpen())
-        return;
-    FSettings.DefaultComPortNum = static_cast<quint8>(n.Number & 0xFF);
-    FLink.Driver().SetPortName(TypedPortName(text, n.Number));
+    FSettings.DefaultComPortNum = number;
+    FLink.Driver().SetPortName(TypedPortName(text, ParsePortNumber(text.trimmed()).Number));
 }

@@ -42,6 +42,8 @@ public:
     virtual void AfterConnect() = 0;
     // The application's general error box (an entry that is no number).
     virtual void ShowGeneralError(const QString& text) = 0;
+    // The main window has closed: a search still running ends as if stopped.
+    virtual bool WindowClosed() const { return false; }
 };
 
 // The port as the Cyrillic texts name it: "СОМ" + n for a port named COMn, the name itself otherwise.
@@ -103,6 +105,10 @@ private:
     bool OpenPort();
     // Asks before breaking an open connection; false when the user said no.
     bool BreakIfAgreed();
+    // The same, for a port change: true when the port is closed afterwards.
+    bool ReleasePort();
+    // The number of a port name into `number`; a COM name without a number gets the general error.
+    bool ParsePort(const QString& text, quint8& number);
     void EndSearch();
 
     TTsLink& FLink;

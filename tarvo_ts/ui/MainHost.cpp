@@ -131,7 +131,7 @@ void TMainHost::CreateIndStyleWindow() {
 
 void TMainHost::SaveSettingsFile() {
     // A search still running ends with the window.
-    FViewStatus->SetStopRequested(true);
+    FWindowClosed = true;
     if (FSettingsFile.isEmpty())
         return;
     TIniFile ini(FSettingsFile);

@@ -106,6 +106,7 @@ public:
     bool ChoosePort() override;
     void AfterConnect() override;
     void ShowGeneralError(const QString& text) override;
+    bool WindowClosed() const override { return FWindowClosed; }
 
 private:
     void ApplyScheme();
@@ -119,6 +120,7 @@ private:
     TDialogService* FDialogs = &FQtDialogs;
     TSchemeStyle FStyle;
     QString FSettingsFile;
+    bool FWindowClosed = false;
 
     TfrmViewStatus* FViewStatus = nullptr;
     TfrmMessage* FMessage = nullptr;

@@ -47,6 +47,8 @@ TfrmConnect::TfrmConnect(TConnection& connection, TTsLink& link, QWidget* parent
     inner->addLayout(row);
     inner->addSpacing(6);
     inner->addLayout(buttons);
+    // The panel's caption in full.
+    GroupBox1->setMinimumWidth(GroupBox1->fontMetrics().horizontalAdvance(GroupBox1->title()) + 40);
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(GroupBox1);
     outer->setSizeConstraint(QLayout::SetFixedSize);

@@ -232,7 +232,8 @@ void TfrmMain::SetPortPanel(const QString& portName) {
     // A long device path widens the panel up to a limit; beyond it the middle is elided and the tool tip
     // keeps the whole name.
     const QMargins m = panel->contentsMargins();
-    const int frame = m.left() + m.right();
+    // A few pixels over the text's advance: the last glyph's overhang is not cut.
+    const int frame = m.left() + m.right() + 4;
     const int needed = panel->fontMetrics().horizontalAdvance(text) + frame;
     const int width = std::clamp(needed, 50, PortPanelMaxWidth);
     panel->setFixedWidth(width);

@@ -388,10 +388,13 @@ void TstTsConnection::searchNotStartedFromInsideItself() {
     Rig rig;
     // The user presses "Найти первый" and "Найти" again while the search runs.
     int nested = 0;
+    bool addressMoved = false;
     rig.host.onPump = [&] {
         if (nested++ == 3) {
+            const int tried = rig.data().SlaveID;
             rig.connection->FindFirstDevice();
-            rig.connection->ConnectToAddressText(QStringLiteral("77"));
+            QVERIFY(!rig.connection->ConnectToAddressText(QStringLiteral("77")));
+            addressMoved = rig.data().SlaveID != tried;
         }
         if (rig.identAddresses().size() == 3)
             rig.ui.stop = true;
@@ -399,6 +402,7 @@ void TstTsConnection::searchNotStartedFromInsideItself() {
     rig.connection->FindFirstDevice();
     QCOMPARE(rig.identAddresses(), (QList<int>{1, 2, 3}));
     QCOMPARE(rig.lines(QStringLiteral("bar:")).size(), 1);
+    QVERIFY(!addressMoved);
     QCOMPARE(rig.data().SlaveID, 3);
 }
 

@@ -4,6 +4,7 @@
 #include "IconTable.h"
 #include "LcdIndicator.h"
 #include "TDiagnosticPage.h"
+#include "TfrmViewStatus.h"
 #include "WindowRig.h"
 
 #include <QAction>
@@ -19,6 +20,7 @@ private Q_SLOTS:
     void failedExchangeClosesTheWindowsLink();
     void closingRestoresStoredValues();
     void indicatorsOnTheDiagnosticsPage();
+    void actionsDuringASearch();
 };
 
 void TstTsWiring::marksLiveInDeviceData() {
@@ -95,6 +97,42 @@ void TstTsWiring::indicatorsOnTheDiagnosticsPage() {
     QCOMPARE(page->indCalibrDate->IndicatorKind(), TLcdIndicator::ik5x7matrix);
     QCOMPARE(page->DiagnosticsTimer->interval(), 1000);
     QVERIFY(!page->DiagnosticsTimer->isActive());
+}
+
+void TstTsWiring::actionsDuringASearch() {
+    TWindowRig rig;
+    QStringList modal;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            modal << QString::fromLatin1(w->metaObject()->className()) + u':' + w->objectName() + u':' + w->windowTitle();
+            w->close();
+        }
+    });
+    watch.start(1);
+    // While the search runs, the commands that would start another connection do nothing; closing the
+    // window ends the search with it.
+    int pumps = 0;
+    QTimer poke;
+    QObject::connect(&poke, &QTimer::timeout, [&] {
+        ++pumps;
+        if (pumps == 1) {
+            rig.form->actConnect->trigger();
+            rig.form->actFindFirst->trigger();
+            rig.form->actProgSet->trigger();
+            rig.form->actCOMSet->trigger();
+        } else if (pumps == 2) {
+            rig.form->close();
+        }
+    });
+    poke.start(0);
+    rig.form->actFindFirst->trigger();
+    poke.stop();
+    QVERIFY2(modal.isEmpty(), qPrintable(modal.join(u'|')));
+    QVERIFY(!rig.form->isVisible());
+    QVERIFY(rig.port->Written().size() <= 6);
+    QVERIFY(rig.dialog.shown.isEmpty());
+    QVERIFY(!rig.Host().ViewStatus()->isVisible());
 }
 
 QTEST_MAIN(TstTsWiring)
