@@ -1,7 +1,5 @@
-#include "Help.h"
+#include "MainHost.h"
 #include "TfrmMain.h"
-#include "TfrmMessage.h"
-#include "TfrmViewStatus.h"
 
 #include <QApplication>
 
@@ -9,16 +7,10 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvo_TS"));
 
-    // The main window first, then the small windows every part of the program uses.
+    // The main window runs the start-up sequence before it is first shown. TARVO_TS_SETTINGS may name
+    // the settings file to use instead of "Tarvo_TS.ini" (the demo keeps its own).
     TfrmMain form;
-    auto* viewStatus = new TfrmViewStatus(&form);
-    auto* message = new TfrmMessage(&form);
-    form.SetProgressWindow(viewStatus);
-    form.SetMessageWindow(message);
-    form.SetMessageDialog(message);
-    message->SetBeforeShow([&form] { form.ApplyFormColors(); });
-    SetApplicationHelpFile(HelpFileFor(QCoreApplication::applicationFilePath()));
-
+    form.Host().Startup({QCoreApplication::applicationFilePath(), qEnvironmentVariable("TARVO_TS_SETTINGS")});
     form.show();
     return QApplication::exec();
 }

@@ -68,7 +68,7 @@ public:
     // polled receive event. True when open; true at once when already open.
     bool OpenPort();
     // Why the last OpenPort failed.
-    ISerialPort::TOpenError LastOpenError() const { return FSerial->LastOpenError(); }
+    serialaccess::TPortAccess LastOpenFailure() const { return FSerial->LastOpenFailure(); }
     // Stops the polled receive event and closes the port; nothing when closed.
     void ClosePort();
     bool IsPortOpen() const;

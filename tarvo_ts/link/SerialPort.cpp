@@ -1,7 +1,6 @@
 #include "SerialPort.h"
 
 #include <QDeadlineTimer>
-#include <QFileInfo>
 #include <QSerialPort>
 #include <algorithm>
 
@@ -39,28 +38,16 @@ bool TQtSerialPort::Open(const QString& name) {
     port->setStopBits(QSerialPort::TwoStop);
     port->setFlowControl(QSerialPort::NoFlowControl);
     if (!port->open(QIODevice::ReadWrite)) {
-        switch (port->error()) {
-        case QSerialPort::DeviceNotFoundError:
-            FOpenError = TOpenError::NotFound;
-            break;
-        case QSerialPort::PermissionError:
-            FOpenError = TOpenError::Busy;
-#ifdef Q_OS_UNIX
-            // The device exists but this user may not open it: not a port held by another program.
-            if (::access(QFile::encodeName(PortDeviceLocation(name)).constData(), R_OK | W_OK) != 0)
-                FOpenError = TOpenError::NoAccess;
-#endif
-            break;
-        default:
-            FOpenError = TOpenError::Other;
-            break;
-        }
+        FOpenFailure = serialaccess::CheckPortAccess(name, *port);
         return false;
     }
     if (port->baudRate() != 1200 || port->dataBits() != QSerialPort::Data8 ||
         port->parity() != QSerialPort::NoParity || port->stopBits() != QSerialPort::TwoStop) {
         port->close();
-        FOpenError = TOpenError::Other;
+        FOpenFailure = {};
+        FOpenFailure.fault = serialaccess::pfOther;
+        FOpenFailure.port = name;
+        FOpenFailure.systemText = QStringLiteral("1200 8N2");
         return false;
     }
     // A pseudo-terminal has no modem lines; the line works all the same.
@@ -69,7 +56,7 @@ bool TQtSerialPort::Open(const QString& name) {
     port->clearError();
     FPort = std::move(port);
     FFailed = false;
-    FOpenError = TOpenError::None;
+    FOpenFailure = {};
     return true;
 }
 
@@ -222,20 +209,4 @@ ISerialPort::TWait TQtSerialPort::WaitForInput(int known, int timeoutMs) {
 
 qint64 TQtSerialPort::NowMs() const {
     return FClock.elapsed();
-}
-
-QString PortDeviceLocation(const QString& name) {
-#ifdef Q_OS_UNIX
-    // As QSerialPort names it: a path stays, a bare name lies in /dev.
-    if (name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1String("./")) ||
-        name.startsWith(QLatin1String("../")))
-        return name;
-    return QStringLiteral("/dev/") + name;
-#else
-    return name;
-#endif
-}
-
-QString PortDeviceGroup(const QString& name) {
-    return QFileInfo(PortDeviceLocation(name)).group();
 }

@@ -2,6 +2,8 @@
 // (with a virtual clock) where the program has QSerialPort. Every wait of the link goes through it.
 #pragma once
 
+#include "PortAccess.h"
+
 #include <QElapsedTimer>
 #include <QString>
 #include <cstdint>
@@ -12,15 +14,15 @@ class QSerialPort;
 class ISerialPort {
 public:
     enum class TWait { Data, Timeout, Failed };
-    // Why the last Open failed: no such device, held by another program, no rights to the device.
-    enum class TOpenError { None, NotFound, Busy, NoAccess, Other };
 
     virtual ~ISerialPort() = default;
     // Opens the device `name` for exclusive use with the line of the older transducer: 1200 bit/s,
     // 8 data bits, no parity, 2 stop bits, RTS on, DTR off, no flow control. Modem lines that cannot be
     // set (a pseudo-terminal has none) are no failure.
     virtual bool Open(const QString& name) = 0;
-    virtual TOpenError LastOpenError() const = 0;
+    // Why the last Open failed (missing, no rights to the device, busy, other); pfNone after a
+    // successful one.
+    virtual serialaccess::TPortAccess LastOpenFailure() const = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
     // Discards what waits to be read and/or what waits to be sent.
@@ -48,7 +50,7 @@ public:
     ~TQtSerialPort() override;
 
     bool Open(const QString& name) override;
-    TOpenError LastOpenError() const override { return FOpenError; }
+    serialaccess::TPortAccess LastOpenFailure() const override { return FOpenFailure; }
     void Close() override;
     bool IsOpen() const override;
     void Purge(bool input, bool output) override;
@@ -67,10 +69,5 @@ private:
     std::unique_ptr<QSerialPort> FPort;
     QElapsedTimer FClock;
     bool FFailed = false;
-    TOpenError FOpenError = TOpenError::None;
+    serialaccess::TPortAccess FOpenFailure;
 };
-
-// The device file of a port name (/dev/ttyUSB0 for ttyUSB0; a path as it is).
-QString PortDeviceLocation(const QString& name);
-// The group that owns the device file of a port (the group a user must belong to), empty if unknown.
-QString PortDeviceGroup(const QString& name);

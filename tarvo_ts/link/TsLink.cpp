@@ -75,6 +75,20 @@ int TTsLink::MessageDlg(const QString& text, int kind, int buttons) {
     return result;
 }
 
+int TTsLink::EnterValue(const QString& text, double& value, double initial) {
+    ++FPumpDepth;
+    const int result = FHost.MessageDialog().EnterValue(text, value, initial);
+    --FPumpDepth;
+    return result;
+}
+
+void TTsLink::RunModal(const std::function<void()>& modal) {
+    ++FPumpDepth;
+    if (modal)
+        modal();
+    --FPumpDepth;
+}
+
 void TTsLink::ShowExchangeMessage(const TExchangeMessage& message, int address) {
     if (!message.text)
         return;
@@ -136,7 +150,9 @@ TExchangeResult TTsLink::RunExchange(const TExchangeRow& row, const TRequest& re
                 result.outcome = eoDeviceError;
                 result.code = result.reply[2];
                 done = true;
-                ShowDeviceError(result.code);
+                // The search tries every address quietly, a device of another kind included.
+                if (!row.identification || ReportConnectFailures)
+                    ShowDeviceError(result.code);
             } else if (++dropped > MaxDroppedShortReplies) {
                 failed = true;
             }

@@ -139,8 +139,8 @@ public:
     // The values the pages show and edit and every request is built from, and the values as last read.
     TTarvo DeviceData;
     TTarvo StoredData;
-    // False: a failed identification is not reported (the device search). Every identification sets it
-    // back to true when it ends.
+    // False: a failed identification is not reported, nor a device's exception reply to it (the device
+    // search). Every identification sets it back to true when it ends.
     bool ReportConnectFailures = false;
 
     TCommPortDriver& Driver() { return FDriver; }
@@ -194,6 +194,9 @@ public:
     // events handled in there cannot start an exchange while one runs.
     void ProcessMessages();
     int MessageDlg(const QString& text, int kind, int buttons);
+    int EnterValue(const QString& text, double& value, double initial);
+    // Runs a modal dialog (its own event loop) as such event processing.
+    void RunModal(const std::function<void()>& modal);
 
     // Holds the guard for an operation made of several exchanges (a connection, a search): exchanges the
     // operation starts itself run, those started from events processed inside it are ignored.

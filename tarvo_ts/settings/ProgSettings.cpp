@@ -75,7 +75,11 @@ TPortNumber ParsePortNumber(const QString& text) {
 }
 
 QString PortNumberErrorText(const QString& text) {
-    return QStringLiteral("'") + NumberPart(text, -1) + QStringLiteral("' is not a valid integer value");
+    return IntegerErrorText(NumberPart(text, -1));
+}
+
+QString IntegerErrorText(const QString& text) {
+    return QStringLiteral("'") + text + QStringLiteral("' is not a valid integer value");
 }
 
 quint8 SavedPortNumber(const QString& portName) {

@@ -66,5 +66,8 @@ TPortNumber ParsePortNumber(const QString& text);
 // The program's general error text for a name whose number part is no integer.
 QString PortNumberErrorText(const QString& text);
 
+// The program's general error text for an entry that is no integer.
+QString IntegerErrorText(const QString& text);
+
 // The number DefaultComPortNum keeps for a port name: n for COMn (low 8 bits), else 0.
 quint8 SavedPortNumber(const QString& portName);

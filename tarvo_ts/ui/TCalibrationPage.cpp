@@ -1,5 +1,17 @@
 #include "TCalibrationPage.h"
 
-TCalibrationPage::TCalibrationPage(QWidget* parent)
-    : TDevicePage(QStringLiteral("tsCalobration"), QStringLiteral("Настройка"),
-                  QStringLiteral(" Калибровка "), parent) {}
+#include "PageContext.h"
+
+TCalibrationPage::TCalibrationPage(TPageContext& context, QWidget* parent)
+    : TDevicePage(context, QStringLiteral("tsCalobration"), QStringLiteral("Настройка"),
+                  QStringLiteral(" Калибровка "), parent) {
+    CreateWidgets();
+}
+
+void TCalibrationPage::CreateWidgets() {}
+
+void TCalibrationPage::CancelCalibration() {
+    FCalibrStep = 0;
+}
+
+void TCalibrationPage::ClearStage() {}

@@ -1,4 +1,19 @@
 #include "TConfigurationPage.h"
 
-TConfigurationPage::TConfigurationPage(QWidget* parent)
-    : TDevicePage(QStringLiteral("tsConfiguration"), QStringLiteral("Конфигурация"), QString(), parent) {}
+#include "PageContext.h"
+
+TConfigurationPage::TConfigurationPage(TPageContext& context, QWidget* parent)
+    : TDevicePage(context, QStringLiteral("tsConfiguration"), QStringLiteral("Конфигурация"), QString(),
+                  parent) {
+    CreateWidgets();
+}
+
+void TConfigurationPage::CreateWidgets() {}
+
+void TConfigurationPage::ShowConfiguration() {}
+
+void TConfigurationPage::ClearFields() {}
+
+void TConfigurationPage::WriteConfiguration() {
+    Context().Link().WriteConfiguration();
+}

@@ -1,6 +1,7 @@
 #include "TDevicePage.h"
 
-TDevicePage::TDevicePage(const QString& name, const QString& caption, const QString& hint, QWidget* parent)
-    : QWidget(parent), FCaption(caption), FHint(hint) {
+TDevicePage::TDevicePage(TPageContext& context, const QString& name, const QString& caption,
+                         const QString& hint, QWidget* parent)
+    : QWidget(parent), FContext(context), FCaption(caption), FHint(hint) {
     setObjectName(name);
 }

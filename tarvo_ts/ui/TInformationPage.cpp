@@ -1,4 +1,20 @@
 #include "TInformationPage.h"
 
-TInformationPage::TInformationPage(QWidget* parent)
-    : TDevicePage(QStringLiteral("tsInformation"), QStringLiteral("Информация"), QString(), parent) {}
+#include "PageContext.h"
+
+TInformationPage::TInformationPage(TPageContext& context, QWidget* parent)
+    : TDevicePage(context, QStringLiteral("tsInformation"), QStringLiteral("Информация"), QString(), parent) {
+    CreateWidgets();
+}
+
+void TInformationPage::CreateWidgets() {}
+
+void TInformationPage::ShowInformation() {
+    Context().Settings().DefaultSlaveID = static_cast<quint8>(Context().DeviceData().SlaveID & 0xFF);
+}
+
+void TInformationPage::ClearFields() {}
+
+void TInformationPage::WriteInformation() {
+    Context().Link().WriteInformation();
+}

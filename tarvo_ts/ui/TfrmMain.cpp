@@ -3,6 +3,7 @@
 #include "Artwork.h"
 #include "Help.h"
 #include "IconTable.h"
+#include "MainHost.h"
 #include "TCalibrationPage.h"
 #include "TConfigurationPage.h"
 #include "TDiagnosticPage.h"
@@ -83,7 +84,8 @@ void Quietly(const std::function<void()>& step) {
 
 } // namespace
 
-TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
+TfrmMain::TfrmMain(std::unique_ptr<ISerialPort> port, QWidget* parent)
+    : QMainWindow(parent), FHost(std::make_unique<TMainHost>(*this, std::move(port))) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tarvo-ТС"));
     setWindowIcon(QIcon(ProgramLogo(64)));
@@ -96,6 +98,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     CreateMenusAndToolBar();
     CreatePages();
     CreateStatusBar();
+    FHost->Attach();
 
     // The menu bar lies inside the client area, as the tool bar does.
     setFixedSize(ClientWidth, ClientHeight);
@@ -106,6 +109,14 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TfrmMain::UpdateActions);
     ShowLinkState();
     UpdateActions();
+}
+
+TfrmMain::~TfrmMain() {
+    // The pages hold the host as their context, and the style window their indicators: they go first.
+    FHost->DestroyWindows();
+    delete MainPageCtrl;
+    MainPageCtrl = nullptr;
+    FHost.reset();
 }
 
 void TfrmMain::CreateActions() {
@@ -179,10 +190,10 @@ void TfrmMain::CreateMenusAndToolBar() {
 
 void TfrmMain::CreatePages() {
     MainPageCtrl = Named(new QTabWidget(this), "MainPageCtrl");
-    tsInformation = new TInformationPage(MainPageCtrl);
-    tsConfiguration = new TConfigurationPage(MainPageCtrl);
-    tsCalobration = new TCalibrationPage(MainPageCtrl);
-    tsDiagnostic = new TDiagnosticPage(MainPageCtrl);
+    tsInformation = new TInformationPage(*FHost, MainPageCtrl);
+    tsConfiguration = new TConfigurationPage(*FHost, MainPageCtrl);
+    tsCalobration = new TCalibrationPage(*FHost, MainPageCtrl);
+    tsDiagnostic = new TDiagnosticPage(*FHost, MainPageCtrl);
     for (TDevicePage* page :
          std::initializer_list<TDevicePage*>{tsInformation, tsConfiguration, tsCalobration, tsDiagnostic}) {
         const int i = MainPageCtrl->addTab(page, page->Caption());
@@ -221,7 +232,8 @@ void TfrmMain::SetPortPanel(const QString& portName) {
     // A long device path widens the panel up to a limit; beyond it the middle is elided and the tool tip
     // keeps the whole name.
     const QMargins m = panel->contentsMargins();
-    const int frame = m.left() + m.right();
+    // A few pixels over the text's advance: the last glyph's overhang is not cut.
+    const int frame = m.left() + m.right() + 4;
     const int needed = panel->fontMetrics().horizontalAdvance(text) + frame;
     const int width = std::clamp(needed, 50, PortPanelMaxWidth);
     panel->setFixedWidth(width);
@@ -236,13 +248,18 @@ void TfrmMain::ShowLinkState() {
     StatusPanel[2]->clear();
 }
 
+void TfrmMain::SetModifiedMarks(bool* info, bool* conf) {
+    FInfoModified = info ? info : &FOwnInfoModified;
+    FConfModified = conf ? conf : &FOwnConfModified;
+}
+
 void TfrmMain::SetInfoModified(bool modified) {
-    FInfoModified = modified;
+    *FInfoModified = modified;
     StatusPanel[2]->setText(modified ? ModifiedMark : QString());
 }
 
 void TfrmMain::SetConfModified(bool modified) {
-    FConfModified = modified;
+    *FConfModified = modified;
     StatusPanel[2]->setText(modified ? ModifiedMark : QString());
 }
 
@@ -279,6 +296,10 @@ void TfrmMain::SetActionLook(QAction* action, const QString& caption, int image)
         SetActionImage(action, image);
 }
 
+void TfrmMain::SetConnectAction(const QString& captionAndHint, int imageIndex) {
+    SetActionLook(actConnect, captionAndHint, imageIndex);
+}
+
 void TfrmMain::UpdateActions() {
     const bool open = PortOpen();
     SetActionLook(actConnect, open ? DisconnectCaption : ConnectCaption,
@@ -311,14 +332,14 @@ void TfrmMain::AskSave(bool modified, const QString& notSaved, const QString& qu
 }
 
 void TfrmMain::AskSaveInfo() {
-    AskSave(FInfoModified, QStringLiteral("Соединение не установлено. Изменения не сохранены."),
+    AskSave(*FInfoModified, QStringLiteral("Соединение не установлено. Изменения не сохранены."),
             QStringLiteral("Записать изменения информации в память преобразователя?"),
             FHooks.WriteInformation, FHooks.RestoreInformation);
     SetInfoModified(false);
 }
 
 void TfrmMain::AskSaveConfig() {
-    AskSave(FConfModified, QStringLiteral("Соединение не установлено. Изменения конфигурации не сохранены."),
+    AskSave(*FConfModified, QStringLiteral("Соединение не установлено. Изменения конфигурации не сохранены."),
             QStringLiteral("Записать изменения конфигурации в память преобразователя?"),
             FHooks.WriteConfiguration, FHooks.RestoreConfiguration);
     SetConfModified(false);

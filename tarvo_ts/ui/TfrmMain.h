@@ -1,15 +1,18 @@
 // The main window of Tarvo_TS: menu bar, tool bar, the four device pages and the status bar. It keeps
 // the status bar and the two modified marks, carries the actions and asks about unsaved edits when it
-// closes. What it does not own itself (the link, the settings and their dialogs, the colour scheme, the
-// pages' exchanges) it reaches through the hooks below, each of which may stay empty.
+// closes. What is not the frame's own (the link, the settings and their dialogs, the colour scheme, the
+// pages' exchanges) it reaches through the hooks below; its host (TMainHost, owned by the window) fills
+// them, and tests of the frame alone may replace any of them.
 #pragma once
 
 #include "MessageDlg.h"
+#include "SerialPort.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -21,6 +24,7 @@ class TCalibrationPage;
 class TConfigurationPage;
 class TDiagnosticPage;
 class TInformationPage;
+class TMainHost;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -52,9 +56,13 @@ public:
         std::function<void()> RestoreConfiguration;
     };
 
-    explicit TfrmMain(QWidget* parent = nullptr);
+    // `port` null: the program's QSerialPort.
+    explicit TfrmMain(std::unique_ptr<ISerialPort> port = nullptr, QWidget* parent = nullptr);
+    ~TfrmMain() override;
 
     THooks& Hooks() { return FHooks; }
+    // The link, the settings and everything behind the hooks.
+    TMainHost& Host() const { return *FHost; }
     // The message dialog every question and message of the window goes to (a silent one until set).
     void SetMessageDialog(TMessageDialog* dialog);
     TMessageDialog& Messages() const { return *FMessages; }
@@ -67,8 +75,12 @@ public:
     // The modified marks; each puts "Mod" into panel 2 for true and empties it for false.
     void SetInfoModified(bool modified);
     void SetConfModified(bool modified);
-    bool InfoModified() const { return FInfoModified; }
-    bool ConfModified() const { return FConfModified; }
+    bool InfoModified() const { return *FInfoModified; }
+    bool ConfModified() const { return *FConfModified; }
+    // Where the marks live (the host points them at DeviceData); null: the window's own.
+    void SetModifiedMarks(bool* info, bool* conf);
+    // Caption, hint and image of the connect action (the idle update sets them again from the port).
+    void SetConnectAction(const QString& captionAndHint, int imageIndex);
     // The running operation in panel 3 (empty when idle).
     void ShowOperation(const QString& text);
     // An error message with the "Ok" button.
@@ -132,12 +144,15 @@ private:
                  const std::function<void()>& write, const std::function<void()>& restore);
 
     THooks FHooks;
+    std::unique_ptr<TMainHost> FHost;
     TSilentMessageDialog FSilent;
     TMessageDialog* FMessages = &FSilent;
     QPointer<QWidget> FProgressWindow;
     QPointer<QWidget> FMessageWindow;
     QWidget* FAbout = nullptr;
-    bool FInfoModified = false;
-    bool FConfModified = false;
+    bool FOwnInfoModified = false;
+    bool FOwnConfModified = false;
+    bool* FInfoModified = &FOwnInfoModified;
+    bool* FConfModified = &FOwnConfModified;
     bool FClosing = false;
 };

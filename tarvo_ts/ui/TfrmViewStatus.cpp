@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 constexpr int WindowWidth = 380;
@@ -50,6 +51,35 @@ TfrmViewStatus::TfrmViewStatus(QWidget* parent) : QWidget(parent) {
 
 void TfrmViewStatus::SetWindowHeight(int height) {
     setFixedSize(WindowWidth, height);
+}
+
+void TfrmViewStatus::SetText(const QString& text) {
+    Label1->setText(text);
+}
+
+void TfrmViewStatus::ShowSearchControls(int first, int last) {
+    KvProgressBar->setRange(first, last);
+    KvProgressBar->setValue(first);
+    KvProgressBar->show();
+    btnStop->show();
+}
+
+void TfrmViewStatus::HideSearchControls() {
+    KvProgressBar->hide();
+    btnStop->hide();
+}
+
+void TfrmViewStatus::StepBar() {
+    KvProgressBar->setValue(std::min(KvProgressBar->value() + 1, KvProgressBar->maximum()));
+}
+
+void TfrmViewStatus::Show() {
+    show();
+    raise();
+}
+
+void TfrmViewStatus::Close() {
+    hide();
 }
 
 void TfrmViewStatus::showEvent(QShowEvent* event) {

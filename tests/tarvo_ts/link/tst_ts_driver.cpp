@@ -122,13 +122,13 @@ void TestTsDriver::closedPort() {
 void TestTsDriver::openAndClose() {
     DriverRig rig(false);
     rig.port->openFails = true;
-    rig.port->openError = ISerialPort::TOpenError::Busy;
+    rig.port->openFault = serialaccess::pfBusy;
     QVERIFY(!rig.driver->OpenPort());
     QVERIFY(!rig.driver->IsPortOpen());
-    QCOMPARE(rig.driver->LastOpenError(), ISerialPort::TOpenError::Busy);
+    QCOMPARE(rig.driver->LastOpenFailure().fault, serialaccess::pfBusy);
     rig.port->openFails = false;
     QVERIFY(rig.driver->OpenPort());
-    QCOMPARE(rig.driver->LastOpenError(), ISerialPort::TOpenError::None);
+    QCOMPARE(rig.driver->LastOpenFailure().fault, serialaccess::pfNone);
     QCOMPARE(rig.port->Count(TScriptedPort::TEvent::Open), 1);
     // Both queues emptied on opening.
     QCOMPARE(rig.port->events.last().kind, TScriptedPort::TEvent::Purge);

@@ -104,15 +104,15 @@ void TestTsLinkSim::openErrors() {
     TCommPortDriver second;
     second.SetPortName(sim.portPath(1));
     QVERIFY(!second.OpenPort());
-    QCOMPARE(second.LastOpenError(), ISerialPort::TOpenError::Busy);
+    QCOMPARE(second.LastOpenFailure().fault, serialaccess::pfBusy);
+    QCOMPARE(second.LastOpenFailure().port, sim.portPath(1));
     second.SetPortName(sim.linkDir() + QStringLiteral("/no-such-port"));
     QVERIFY(!second.OpenPort());
-    QCOMPARE(second.LastOpenError(), ISerialPort::TOpenError::NotFound);
+    QCOMPARE(second.LastOpenFailure().fault, serialaccess::pfMissing);
     link->Driver().ClosePort();
     second.SetPortName(sim.portPath(1));
     QVERIFY(second.OpenPort());
-    QCOMPARE(second.LastOpenError(), ISerialPort::TOpenError::None);
-    QVERIFY(!PortDeviceGroup(sim.portPath(1)).isEmpty());
+    QCOMPARE(second.LastOpenFailure().fault, serialaccess::pfNone);
 }
 
 void TestTsLinkSim::identificationOnTheWire() {

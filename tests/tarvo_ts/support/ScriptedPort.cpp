@@ -38,6 +38,23 @@ bool TScriptedPort::Open(const QString& name) {
     return true;
 }
 
+serialaccess::TPortAccess TScriptedPort::LastOpenFailure() const {
+    serialaccess::TPortAccess a;
+    if (FOpen || !openFails)
+        return a;
+    a.fault = openFault;
+    a.port = openedName;
+    if (openFault == serialaccess::pfNoRights) {
+        a.device = QStringLiteral("/dev/") + openedName;
+        a.user = QStringLiteral("ivan");
+        a.owner = QStringLiteral("root");
+        a.group = QStringLiteral("dialout");
+        a.mode = QStringLiteral("crw-rw----");
+        a.advice = serialaccess::raJoinGroup;
+    }
+    return a;
+}
+
 void TScriptedPort::Close() {
     FOpen = false;
     events.append({TEvent::Close, FNow, {}, 0, false, false});

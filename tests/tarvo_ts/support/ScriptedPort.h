@@ -38,7 +38,7 @@ public:
     // The line hangs up at clock time `atMs`: every operation fails from then on.
     void FailAt(qint64 atMs) { FFailAt = atMs; }
     bool openFails = false;
-    TOpenError openError = TOpenError::NotFound; // reported while openFails
+    serialaccess::TPortFault openFault = serialaccess::pfMissing; // reported while openFails
 
     // Record.
     QList<TEvent> events;
@@ -51,7 +51,7 @@ public:
     int Waiting() const { return int(FInput.size()); }
 
     bool Open(const QString& name) override;
-    TOpenError LastOpenError() const override { return FOpen || !openFails ? TOpenError::None : openError; }
+    serialaccess::TPortAccess LastOpenFailure() const override;
     void Close() override;
     bool IsOpen() const override { return FOpen; }
     void Purge(bool input, bool output) override;
