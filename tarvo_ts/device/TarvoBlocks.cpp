@@ -37,7 +37,9 @@ TRequest WriteInformationRequest(const TTarvo& d) {
     TExchangeBuffer frame{};
     const std::span<std::uint8_t> block(frame.data(), WriteDataStart + 2 * InfoBlockCount);
     TextToBytes(d.SensorType, block, WriteDataStart);
-    WriteBE(block, d.SensorNum, 4, WriteDataStart + SensorTypeLength);
+    // The number's 32 bits as they are: a number read as negative (2147483648 or more on the transducer)
+    // goes back unchanged rather than as WriteBE's 16-bit complement.
+    WriteBE(block, static_cast<std::uint32_t>(d.SensorNum), 4, WriteDataStart + SensorTypeLength);
     PutDate4(block, WriteDataStart + SensorTypeLength + 4, d.SensorDate);
     return Build(d.SlaveID, modbus::fnWriteMultipleRegisters, InfoBlockStart, InfoBlockCount,
                  block.subspan(WriteDataStart));

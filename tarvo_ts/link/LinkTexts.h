@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace linktext {
 
@@ -26,6 +27,19 @@ inline const QString ForgotDate = QStringLiteral("Вы забыли указат
 inline const QString RangeInverted = QStringLiteral("Значание верней границы диапазона меньше нижней!");
 // "Длина диапазона не может быть меньше " + "25" + " " + "°" + "C!", with a Latin C.
 inline const QString RangeTooShort = QStringLiteral("Длина диапазона не может быть меньше 25 °C!");
+// "%1": the characters of the sensor type that the transducer's code page lacks, each in quotes.
+inline const QString UnencodableSensorType =
+    QStringLiteral("Тип датчика содержит символы, которые нельзя записать в память прибора: %1. Исправьте тип датчика.");
+// Each character of `characters` in «», separated by blanks.
+inline QString Quoted(const QString& characters) {
+    QStringList list;
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        const qsizetype len = characters.at(i).isHighSurrogate() && i + 1 < characters.size() ? 2 : 1;
+        list << QStringLiteral("«") + characters.mid(i, len) + QStringLiteral("»");
+        i += len - 1;
+    }
+    return list.join(u' ');
+}
 
 // Decoding.
 inline const QString BadDate = QStringLiteral("Неверная дата");

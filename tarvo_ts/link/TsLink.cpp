@@ -223,8 +223,11 @@ TExchangeResult TTsLink::WriteInformation() {
     TExchangeResult result;
     if (!CanStartExchange())
         return result;
-    if (!DeviceData.SensorDate.isValid()) {
-        MessageDlg(linktext::ForgotDate, mtError, mbOK);
+    const TInfoWriteCheckResult check = CheckInformationWrite(DeviceData);
+    if (check.check != iwOk) {
+        MessageDlg(check.check == iwNoDate ? linktext::ForgotDate
+                                           : linktext::UnencodableSensorType.arg(linktext::Quoted(check.characters)),
+                   mtError, mbOK);
         result.outcome = eoInvalid;
         return result;
     }
@@ -259,17 +262,32 @@ TExchangeResult TTsLink::WriteConfiguration(int newSlaveID) {
         result.outcome = eoNotConnected;
         return result;
     }
-    if (DeviceData.TopTempBound < DeviceData.BottomTempBound) {
-        MessageDlg(linktext::RangeInverted, mtError, mbOK);
-        return result;
-    }
-    if (DeviceData.TopTempBound - DeviceData.BottomTempBound < MinRangeSpan) {
-        MessageDlg(linktext::RangeTooShort, mtError, mbOK);
+    const TConfWriteCheck check = CheckConfigurationWrite(DeviceData);
+    if (check != cwOk) {
+        MessageDlg(check == cwRangeInverted ? linktext::RangeInverted : linktext::RangeTooShort, mtError, mbOK);
         return result;
     }
     const TRequest request = WriteConfigurationRequest(DeviceData, newSlaveID);
+    const int oldSlaveID = DeviceData.SlaveID;
     DeviceData.SlaveID = newSlaveID;
-    return RunExchange(ExchangeRow(ekWriteConfiguration), request);
+    result = RunExchange(ExchangeRow(ekWriteConfiguration), request);
+    switch (result.outcome) {
+    case eoAnswered:
+        // The transducer answers at its new address from now on; undoing the page's edits at closing
+        // must not take the program back to the old one.
+        StoredData.SlaveID = newSlaveID;
+        break;
+    case eoRefused:
+    case eoDeviceError:
+        // The transducer refused the block: it kept its address.
+        DeviceData.SlaveID = oldSlaveID;
+        break;
+    default:
+        // No reply: whether the transducer took the block is unknown; the next request tries the new
+        // address.
+        break;
+    }
+    return result;
 }
 
 TExchangeOutcome TTsLink::SendOnce(const TRequest& request) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "CommPortDriver.h"
+#include "Configuration.h"
 #include "MessageDlg.h"
 #include "Tarvo.h"
 #include "TarvoBlocks.h"
@@ -125,8 +126,6 @@ constexpr int MaxDroppedShortReplies = 3;
 constexpr int ReplyWaitMs = 1000;
 // The read of an exchange asks for this many bytes, so it ends after InputTimeout of quiet.
 constexpr int ReplyReadMax = 100;
-// Smallest span of the conversion range, degrees.
-constexpr int MinRangeSpan = 25;
 
 class TTsLink {
 public:
@@ -150,13 +149,16 @@ public:
     // Identification at `address`; on a reply DeviceData's identification and SlaveID, StoredData's
     // information group and the information page are updated.
     TExchangeResult ReadInformation(int address);
-    // The information block of DeviceData; refused with "Вы забыли указать дату." without a date.
+    // The information block of DeviceData; refused (CheckInformationWrite) with "Вы забыли указать
+    // дату." without a date, and with the characters named when the sensor type holds any the code page
+    // of the wire lacks.
     TExchangeResult WriteInformation();
     // The configuration block into DeviceData and StoredData, then the configuration page.
     TExchangeResult ReadConfiguration();
     // The configuration block of DeviceData with `newSlaveID` as the address to take. The frame goes to
-    // the address in use; SlaveID becomes `newSlaveID` before it goes, whatever the outcome. The range
-    // checks (upper not below lower, a span of at least 25 degrees) come first.
+    // the address in use; SlaveID becomes `newSlaveID` before it goes, and stays so unless the
+    // transducer refused the block (an exception or a refusal reply); an answered write also gives
+    // StoredData the new address. The port and then the range checks (CheckConfigurationWrite) come first.
     TExchangeResult WriteConfiguration(int newSlaveID);
     TExchangeResult WriteConfiguration() { return WriteConfiguration(DeviceData.SlaveID); }
 
@@ -195,7 +197,8 @@ public:
     void ProcessMessages();
     int MessageDlg(const QString& text, int kind, int buttons);
     int EnterValue(const QString& text, double& value, double initial);
-    // Runs a modal dialog (its own event loop) as such event processing.
+    // Runs a modal window of the program's own (a dialog, the system message box) as the message dialog
+    // runs: what its event loop handles cannot start an exchange.
     void RunModal(const std::function<void()>& modal);
 
     // Holds the guard for an operation made of several exchanges (a connection, a search): exchanges the

@@ -261,6 +261,10 @@ QWidget* TMainHost::MainWindow() {
     return &FWindow;
 }
 
+void TMainHost::ShowSystemError(const QString& text) {
+    FLink.RunModal([&] { FDialogs->ShowError(&FWindow, text); });
+}
+
 QColor TMainHost::HotTrackColor() const {
     return FStyle.HotTrack;
 }

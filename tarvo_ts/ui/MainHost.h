@@ -56,6 +56,7 @@ public:
 
     // The file and colour dialogs and the error box (the program's own until a test puts in a script).
     void SetDialogService(TDialogService* dialogs) { FDialogs = dialogs ? dialogs : &FQtDialogs; }
+    TDialogService& Dialogs() const { return *FDialogs; }
     TConnection& Connection() { return FConnection; }
 
     TfrmViewStatus* ViewStatus() const { return FViewStatus; }
@@ -95,6 +96,7 @@ public:
     TProgSettings& Settings() override { return FSettings; }
     bool EnsureConnected() override;
     QWidget* MainWindow() override;
+    void ShowSystemError(const QString& text) override;
     QColor HotTrackColor() const override;
     TInformationPage& Information() override;
     TConfigurationPage& Configuration() override;

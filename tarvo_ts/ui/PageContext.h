@@ -39,6 +39,10 @@ public:
 
     // The main window: parent of the system message box and of any window a page opens.
     virtual QWidget* MainWindow() = 0;
+    // The system's own message box with the error icon, an OK button and the application title as
+    // caption (the one message that does not go through the program's message dialog). Shown as the
+    // message dialog is: nothing handled while it shows starts an exchange.
+    virtual void ShowSystemError(const QString& text) = 0;
     // The colour scheme's hot-track colour (labels under the mouse).
     virtual QColor HotTrackColor() const = 0;
 

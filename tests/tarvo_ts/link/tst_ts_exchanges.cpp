@@ -466,23 +466,39 @@ void TestTsExchanges::configurationWriteTakesTheNewAddress() {
     rig.link->StoredData.SlaveID = 1;
     rig.port->Silent();
     rig.host.repeatNum = 1;
-    // The frame goes to the old address with the new one in register 0x001F; the new address holds
-    // whether the write succeeds or not.
+    // The frame goes to the old address with the new one in register 0x001F; without a reply the new
+    // address holds (the transducer may have taken it).
     QCOMPARE(int(rig.link->WriteConfiguration(5).outcome), int(eoNoReply));
     QCOMPARE(rig.port->Written().first().toHex(' '),
              HexWithCrc("01 10 0018 0008 10 0001 0001 0000 0064 0001 0001 0000 0005").toHex(' '));
     QCOMPARE(rig.link->DeviceData.SlaveID, 5);
     QCOMPARE(rig.link->StoredData.SlaveID, 1);
 
-    // A successful write changes neither the stored copy nor the page.
+    // A successful write changes neither the page nor the stored copy, except the stored address: the
+    // transducer answers at the new one, and undoing the page's edits must not go back to the old.
     Rig ok;
     PrepareData(*ok.link);
     ok.port->Reply(WriteReply(3, 0x10, 0x18, 8));
-    const TTarvo before = ok.link->StoredData;
-    QVERIFY(ok.link->WriteConfiguration().answered());
-    QVERIFY(ok.link->StoredData == before);
+    TTarvo expected = ok.link->StoredData;
+    expected.SlaveID = 7;
+    QVERIFY(ok.link->WriteConfiguration(7).answered());
+    QVERIFY(ok.link->StoredData == expected);
+    QCOMPARE(ok.link->DeviceData.SlaveID, 7);
     QVERIFY(!ok.host.log.contains(QStringLiteral("showConf")));
     QCOMPARE(quint8(ok.port->Written().first()[0]), quint8(3));
+
+    // A transducer that refuses the block keeps its address, and so does the program.
+    for (const QByteArray& refusal : {ShortReply(3, 0x90, 3), WriteReply(3, 0x03, 0x18, 8)}) {
+        Rig no;
+        PrepareData(*no.link);
+        no.link->StoredData.SlaveID = 3;
+        no.port->Reply(refusal);
+        const TExchangeResult r = no.link->WriteConfiguration(9);
+        QVERIFY(r.outcome == eoDeviceError || r.outcome == eoRefused);
+        QCOMPARE(no.link->DeviceData.SlaveID, 3);
+        QCOMPARE(no.link->StoredData.SlaveID, 3);
+        QVERIFY(no.link->IsPortOpen());
+    }
 }
 
 void TestTsExchanges::checksBeforeSending_data() {
