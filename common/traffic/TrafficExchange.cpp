@@ -103,6 +103,11 @@ void TTrafficRecorder::Sent(const std::uint8_t* frame, int n) {
         FExchange.request = QByteArray(reinterpret_cast<const char*>(frame), n);
 }
 
+void TTrafficRecorder::ReadOn(qint64 sentUs) {
+    if (FTap)
+        FExchange.sentUs = sentUs;
+}
+
 void TTrafficRecorder::Piece(const std::uint8_t* bytes, int n) {
     if (!FTap || n <= 0)
         return;

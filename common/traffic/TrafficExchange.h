@@ -146,6 +146,8 @@ public:
     void Query(std::uint8_t slaveAddr, std::uint8_t funcCode);
     void Discarded(const std::uint8_t* bytes, int n);
     void Sent(const std::uint8_t* frame, int n);
+    // Older link: a further read for the request sent at `sentUs`, nothing sent again.
+    void ReadOn(qint64 sentUs);
     void Piece(const std::uint8_t* bytes, int n);
     void Finish(TOutcome outcome, std::uint8_t code = 0, const QString& linkText = {});
     // The record so far (tests).

@@ -18,11 +18,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
+#include <QMainWindow>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 using traffic::TSeverity;
 using traffic::TTrafficDecoder;
@@ -385,4 +388,29 @@ QAction* CreateActionTraffic(TDockTraffic* dock) {
     a->setToolTip(QStringLiteral("Показать или скрыть обмен по линии"));
     a->setStatusTip(QStringLiteral("Показать или скрыть обмен по линии"));
     return a;
+}
+
+TDockTraffic* AddFloatingTrafficDock(QMainWindow* window, traffic::TTrafficTap* tap) {
+    auto* dock = new TDockTraffic(window);
+    dock->SetTap(tap);
+    window->addDockWidget(Qt::BottomDockWidgetArea, dock);
+    dock->setFloating(true);
+    dock->hide();
+    dock->resize(860, 340);
+    // Opened below the window, or where it fits when the window sits low on the screen.
+    QObject::connect(dock, &QDockWidget::visibilityChanged, dock, [dock, window](bool visible) {
+        if (!visible || !dock->isFloating() || dock->property("placed").toBool())
+            return;
+        dock->setProperty("placed", true);
+        const QRect frame = window->frameGeometry();
+        QPoint at(frame.left(), frame.bottom() + 4);
+        if (const QScreen* screen = window->screen()) {
+            const QRect room = screen->availableGeometry();
+            if (at.y() + dock->height() > room.bottom())
+                at.setY(std::max(room.top(), room.bottom() - dock->height()));
+            at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - dock->width())));
+        }
+        dock->move(at);
+    });
+    return dock;
 }

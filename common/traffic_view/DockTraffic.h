@@ -11,6 +11,7 @@
 #include <memory>
 
 class QAction;
+class QMainWindow;
 class QComboBox;
 class QLabel;
 class QSpinBox;
@@ -112,3 +113,8 @@ private:
 // The checkable action "Обмен" (objectName ActionTraffic) that shows and hides the dock; it belongs to
 // the dock. Put it in a menu of the window.
 QAction* CreateActionTraffic(TDockTraffic* dock);
+
+// The dock of a fixed-size main window: a floating window of its own beside it (docking it would take
+// the pages' room), closed until the user opens it, listening to `tap`. The window deletes the dock
+// before the tap goes.
+TDockTraffic* AddFloatingTrafficDock(QMainWindow* window, traffic::TTrafficTap* tap);

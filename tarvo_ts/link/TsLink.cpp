@@ -130,13 +130,19 @@ TExchangeResult TTsLink::RunExchange(const TExchangeRow& row, const TRequest& re
     int attempt = 1;
     bool done = false;
     bool firstFrameFailed = false;
-    if (FDriver.SendOutput(request.bytes.data(), request.length) < request.length) {
+    TrafficBegin(request, attempt);
+    if (const int written = FDriver.SendOutput(request.bytes.data(), request.length); written < request.length) {
+        TrafficSent(request, written);
+        TrafficEnd(traffic::TOutcome::PortError);
         attempt = repeatNum + 2;
         firstFrameFailed = true;
+    } else {
+        TrafficSent(request, written);
     }
     int dropped = 0;
     while (!done && attempt <= repeatNum) {
         const int n = ReadReply(row, result.reply);
+        TrafficPiece(result.reply.data(), n);
         const std::uint8_t function = result.reply[1];
         bool failed = false;
         if (n == 5 && row.fiveByteReply) {
@@ -144,29 +150,41 @@ TExchangeResult TTsLink::RunExchange(const TExchangeRow& row, const TRequest& re
             result.outcome = function == row.successFunction ? eoAnswered : eoRefused;
             result.code = result.reply[2];
             done = true;
+            if (result.outcome == eoAnswered)
+                TrafficEnd(traffic::TOutcome::Ok);
+            else
+                TrafficEnd(traffic::TOutcome::Exception, result.code);
         } else if (n == 5) {
             if (function & 0x80) {
                 result.length = n;
                 result.outcome = eoDeviceError;
                 result.code = result.reply[2];
                 done = true;
+                TrafficEnd(traffic::TOutcome::Exception, result.code);
                 // The search tries every address quietly, a device of another kind included.
                 if (!row.identification || ReportConnectFailures)
                     ShowDeviceError(result.code);
-            } else if (++dropped > MaxDroppedShortReplies) {
-                failed = true;
+            } else {
+                TrafficEnd(traffic::TOutcome::Ignored);
+                if (++dropped > MaxDroppedShortReplies)
+                    failed = true;
+                else
+                    TrafficBegin(request, attempt, false); // the link reads on for the same request
             }
         } else if (n == row.replyLength) {
             result.length = n;
             done = true;
             if (row.successFunction == 0 || function == row.successFunction) {
                 result.outcome = eoAnswered;
+                TrafficEnd(traffic::TOutcome::Ok);
             } else {
                 result.outcome = eoRefused;
                 result.code = result.reply[2];
+                TrafficEnd(traffic::TOutcome::WrongFunction);
                 ShowExchangeMessage(row.refused, request.bytes[0]);
             }
         } else {
+            TrafficEnd(n <= 0 ? traffic::TOutcome::NoReply : traffic::TOutcome::WrongLength);
             failed = true;
         }
         if (done && result.outcome == eoAnswered && hooks.answered)
@@ -179,10 +197,16 @@ TExchangeResult TTsLink::RunExchange(const TExchangeRow& row, const TRequest& re
             FHost.SetOperationText(linktext::RepeatRequest);
             ProcessMessages();
             FDriver.PurgeBuffers(row.purgeInputBeforeResend, true);
-            if (FDriver.SendOutput(request.bytes.data(), request.length) < request.length)
+            TrafficBegin(request, attempt);
+            const int written = FDriver.SendOutput(request.bytes.data(), request.length);
+            TrafficSent(request, written);
+            if (written < request.length) {
+                TrafficEnd(traffic::TOutcome::PortError);
                 attempt = repeatNum + 2;
+            }
         }
     }
+    TrafficEnd(traffic::TOutcome::NoReply); // a read begun for a request that is no longer awaited
 
     if (row.statusText)
         FHost.SetOperationText(QString());
@@ -295,14 +319,30 @@ TExchangeOutcome TTsLink::SendOnce(const TRequest& request) {
         return eoBusy;
     TOperation operation(*this);
     FDriver.PurgeBuffers(true, true);
-    return FDriver.SendOutput(request.bytes.data(), request.length) < request.length ? eoNoLink : eoAnswered;
+    TrafficBegin(request, 1);
+    const int written = FDriver.SendOutput(request.bytes.data(), request.length);
+    TrafficSent(request, written);
+    if (written < request.length) {
+        TrafficEnd(traffic::TOutcome::PortError);
+        return eoNoLink;
+    }
+    // Open until its reply is read (ReceiveOnce, the receive event) or the next frame goes out.
+    return eoAnswered;
 }
 
 int TTsLink::ReceiveOnce(TExchangeBuffer& reply, int waitCount, int max) {
     TOperation operation(*this);
     reply.fill(0);
     FDriver.WaitForInQueue(waitCount, ReplyWaitMs);
-    return FDriver.ReadInput(reply.data(), std::clamp(max, 0, ExchangeBufferSize));
+    const int n = FDriver.ReadInput(reply.data(), std::clamp(max, 0, ExchangeBufferSize));
+    TrafficPiece(reply.data(), n);
+    if (n <= 0)
+        TrafficEnd(traffic::TOutcome::NoReply);
+    else if (n == 5 && (reply[1] & 0x80))
+        TrafficEnd(traffic::TOutcome::Exception, reply[2]);
+    else
+        TrafficEnd(n < waitCount ? traffic::TOutcome::WrongLength : traffic::TOutcome::Ok);
+    return n;
 }
 
 void TTsLink::ShowDeviceError(std::uint8_t code) {
@@ -337,13 +377,22 @@ void TTsLink::ReceivePollReply(const std::uint8_t* data, int size) {
     const int copied = std::clamp(size, 0, 16);
     if (data && copied > 0)
         std::memcpy(reply.data(), data, std::size_t(copied));
-    if (copied < 2 || reply[1] != modbus::fnReadHoldingRegisters)
+    TrafficPiece(reply.data(), copied);
+    if (copied < 2 || reply[1] != modbus::fnReadHoldingRegisters) {
+        TrafficEnd(copied == 5 && (reply[1] & 0x80) ? traffic::TOutcome::Exception : traffic::TOutcome::WrongFunction,
+                   reply[2]);
         return;
+    }
     if (copied < MeasReplyLength) {
         const int missing = MeasReplyLength - copied;
-        if (FDriver.ReadInput(reply.data() + copied, missing) < missing)
+        const int more = FDriver.ReadInput(reply.data() + copied, missing);
+        TrafficPiece(reply.data() + copied, more);
+        if (more < missing) {
+            TrafficEnd(traffic::TOutcome::WrongLength);
             return;
+        }
     }
+    TrafficEnd(traffic::TOutcome::Ok);
     FHost.ShowPollReply(std::span<const std::uint8_t>(reply.data(), MeasReplyLength));
 }
 
@@ -358,4 +407,34 @@ void TTsLink::SetReceiveDataBound(bool bound) {
 
 bool TTsLink::ReceiveDataBound() const {
     return bool(FDriver.OnReceiveData);
+}
+
+void TTsLink::TrafficBegin(const tarvo_ts::TRequest& request, int attempt, bool send) {
+    TrafficEnd(traffic::TOutcome::NoReply); // one still open was not answered
+    if (!FTrafficTap.Active() || request.length < 2)
+        return;
+    FTraffic.emplace(&FTrafficTap, traffic::TGeneration::Older, FDriver.PortName(), TCommPortDriver::BaudRateValue,
+                     std::uint8_t(std::clamp(attempt, 1, 255)));
+    FTraffic->Query(request.bytes[0], request.bytes[1]);
+    if (!send)
+        FTraffic->ReadOn(FLastSentUs);
+}
+
+void TTsLink::TrafficSent(const tarvo_ts::TRequest& request, int written) {
+    if (!FTraffic)
+        return;
+    FTraffic->Sent(request.bytes.data(), std::max(written, 0));
+    FLastSentUs = FTraffic->Exchange().sentUs;
+}
+
+void TTsLink::TrafficPiece(const std::uint8_t* bytes, int n) {
+    if (FTraffic)
+        FTraffic->Piece(bytes, n);
+}
+
+void TTsLink::TrafficEnd(traffic::TOutcome outcome, std::uint8_t code) {
+    if (!FTraffic)
+        return;
+    FTraffic->Finish(outcome, code);
+    FTraffic.reset();
 }

@@ -8,11 +8,13 @@
 #include "MessageDlg.h"
 #include "Tarvo.h"
 #include "TarvoBlocks.h"
+#include "TrafficExchange.h"
 
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -143,6 +145,9 @@ public:
     bool ReportConnectFailures = false;
 
     TCommPortDriver& Driver() { return FDriver; }
+    // Every frame the link sends is published here once its verdict is known (the live traffic view
+    // hangs on it); a second read for the same request is a record without a request.
+    traffic::TTrafficTap& TrafficTap() { return FTrafficTap; }
     bool IsPortOpen() const { return FDriver.IsPortOpen(); }
 
     // The four exchanges of the information and configuration pages.
@@ -218,7 +223,14 @@ private:
     int ReadReply(const TExchangeRow& row, TExchangeBuffer& reply);
     void ShowExchangeMessage(const TExchangeMessage& message, int address);
     void BreakConnectionNow();
+    void TrafficBegin(const tarvo_ts::TRequest& request, int attempt, bool send = true);
+    void TrafficSent(const tarvo_ts::TRequest& request, int written);
+    void TrafficPiece(const std::uint8_t* bytes, int n);
+    void TrafficEnd(traffic::TOutcome outcome, std::uint8_t code = 0);
 
+    traffic::TTrafficTap FTrafficTap;
+    std::optional<traffic::TTrafficRecorder> FTraffic;
+    qint64 FLastSentUs = 0;
     TTsHost& FHost;
     TCommPortDriver FDriver;
     int FPumpDepth = 0;

@@ -1,6 +1,7 @@
 #include "TfrmMain.h"
 
 #include "Artwork.h"
+#include "DockTraffic.h"
 #include "Help.h"
 #include "IconTable.h"
 #include "MainHost.h"
@@ -99,6 +100,10 @@ TfrmMain::TfrmMain(std::unique_ptr<ISerialPort> port, QWidget* parent)
     CreatePages();
     CreateStatusBar();
     FHost->Attach();
+    DockTraffic = AddFloatingTrafficDock(this, &FHost->Link().TrafficTap());
+    ActionTraffic = CreateActionTraffic(DockTraffic);
+    if (QMenu* view = ActionMainMenuBar1->findChild<QMenu*>(QStringLiteral("mnView")))
+        view->insertAction(actViewToolBar, ActionTraffic);
 
     // The menu bar lies inside the client area, as the tool bar does.
     setFixedSize(ClientWidth, ClientHeight);
@@ -114,6 +119,8 @@ TfrmMain::TfrmMain(std::unique_ptr<ISerialPort> port, QWidget* parent)
 TfrmMain::~TfrmMain() {
     // The pages hold the host as their context, and the style window their indicators: they go first.
     FHost->DestroyWindows();
+    delete DockTraffic; // listens to the link's tap
+    DockTraffic = nullptr;
     delete MainPageCtrl;
     MainPageCtrl = nullptr;
     FHost.reset();

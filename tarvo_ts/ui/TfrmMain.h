@@ -16,6 +16,7 @@
 
 class QAction;
 class QLabel;
+class TDockTraffic;
 class QMenu;
 class QMenuBar;
 class QTabWidget;
@@ -114,6 +115,9 @@ public:
     TCalibrationPage* tsCalobration;
     TDiagnosticPage* tsDiagnostic;
     std::array<QLabel*, 4> StatusPanel{};
+    // "Обмен": the live list of the frames on the line (menu "Вид").
+    TDockTraffic* DockTraffic = nullptr;
+    QAction* ActionTraffic = nullptr;
 
     QAction* actProgSet;
     QAction* FileExit;

@@ -79,6 +79,12 @@ bool canOpen(const QString& name) {
 
 } // namespace
 
+traffic::TTrafficTap& LinkTrafficTap() {
+    // Never destroyed, like the queues: the thread may still publish while the program winds down.
+    static traffic::TTrafficTap* tap = new traffic::TTrafficTap;
+    return *tap;
+}
+
 TQueryQueues& LinkQueues() {
     // Never destroyed: a completion event may still be on its way when the program winds down.
     static TQueryQueues* queues = new TQueryQueues;
@@ -100,6 +106,7 @@ bool CreateCommThread(QObject* form, const QString& portName, TBaudRate rate, QS
         return false;
     }
     CommThread = std::move(thread);
+    CommThread->SetTrafficTap(&LinkTrafficTap());
     if (form)
         FormGone = QObject::connect(form, &QObject::destroyed, [] {
             if (CommThread)

@@ -47,3 +47,7 @@ void SetQueueCounterHandler(std::function<void(const QString&)> handler);
 // The shared structures (QueueLock, QueryQueue, PendingQueries). They live as long as the program, so a
 // completion event that arrives after the link is gone finds an empty list.
 TQueryQueues& LinkQueues();
+
+// Where the link publishes every transaction (the live traffic view hangs on it). Lives as long as the
+// program.
+traffic::TTrafficTap& LinkTrafficTap();

@@ -347,6 +347,21 @@ int TCommThread::ReceiveBytes(std::uint8_t* buf, int n, std::uint8_t funcCode) {
 }
 
 bool TCommThread::ExecuteQuery(TModbusCmdQuery& q) {
+    using traffic::TOutcome;
+    FRecorder.emplace(FTrafficTap, traffic::TGeneration::Newer, FPortName, BaudRateToInt(FBaudRate));
+    FRecorder->Query(q.SlaveAddr, q.FuncCode);
+    FVerdict = {TOutcome::NotSent, 0};
+    const bool ok = RunQuery(q);
+    if (ok)
+        FRecorder->Finish(TOutcome::Ok);
+    else
+        FRecorder->Finish(FVerdict.outcome, FVerdict.code, q.ErrorString);
+    FRecorder.reset();
+    return ok;
+}
+
+bool TCommThread::RunQuery(TModbusCmdQuery& q) {
+    using traffic::TOutcome;
     q.ErrorString.clear();
     if (!FConnected || !FPort) {
         q.ErrorString = linktext::PortNotConnected;
@@ -425,7 +440,9 @@ bool TCommThread::ExecuteQuery(TModbusCmdQuery& q) {
     }
 
     const int written = WriteBytes(frame.data(), len);
+    FRecorder->Sent(frame.data(), written);
     if (written < len) {
+        FVerdict = {TOutcome::PortError, 0};
         q.ErrorString = FHungUp ? modbus::text::PortNotAvailable : linktext::WriteFailed;
         return false;
     }
@@ -443,6 +460,8 @@ bool TCommThread::ExecuteQuery(TModbusCmdQuery& q) {
     frame.fill(0);
     const int n = ReceiveBytes(frame.data(), expected, q.FuncCode);
     q.AnswerReceivedTime = QDateTime::currentDateTime();
+    FRecorder->Piece(frame.data(), n);
+    FVerdict = {n < 0 ? TOutcome::PortError : TOutcome::NoReply, 0};
     if (FThreadLogEnabled) {
         ThreadLog(QStringLiteral("Fn %1: rcvd at ").arg(q.FuncCode) + LongTimeText(QTime::currentTime()) +
                   QStringLiteral("; ReadBytesCount = ") + QString::number(n));
@@ -456,6 +475,8 @@ bool TCommThread::ExecuteQuery(TModbusCmdQuery& q) {
     ctx.regCount = q.RegCount;
     ctx.isChangeSlaveAddr = q.IsChangeModbusSlaveAddr;
     const modbus::ReplyCheck check = modbus::CheckReply(ctx, frame.data(), n);
+    if (n > 0)
+        FVerdict = traffic::OutcomeOfCheck(check, frame.data(), n);
     if (check.status == modbus::ReplyCheck::AddressMismatch) {
         q.ErrorString = linktext::ForeignAddress;
         return false;

@@ -3,6 +3,8 @@
 // query back to the window as a QueryDoneEvent.
 #pragma once
 
+#include "TrafficExchange.h"
+
 #include <QDateTime>
 #include <QEvent>
 #include <QMutex>
@@ -15,6 +17,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class QSerialPort;
@@ -131,6 +134,8 @@ public:
                 bool threadLogEnabled = false);
     ~TCommThread() override;
 
+    // Where each transaction is published once it ends (the live traffic view); before Start.
+    void SetTrafficTap(traffic::TTrafficTap* tap) { FTrafficTap = tap; }
     // Starts the loop; the port then belongs to the thread.
     void Start();
     // Asks the loop to end after its current pass and wakes its pause between passes.
@@ -148,8 +153,10 @@ protected:
     void run() override;
 
 private:
-    // One transaction; the outcome is in `q` (ErrorString empty on success).
+    // One transaction; the outcome is in `q` (ErrorString empty on success). Publishes it on the tap.
     bool ExecuteQuery(TModbusCmdQuery& q);
+    // The transaction itself; sets FVerdict where it fails.
+    bool RunQuery(TModbusCmdQuery& q);
     int GetInQueueCount();
     int WriteBytes(const std::uint8_t* buf, int n);
     int ReadBytes(std::uint8_t* buf, int n);
@@ -178,6 +185,9 @@ private:
     int FReadTotalMultiplier = 1;
     int FReadTotalConstant = 500;
     bool FHungUp = false;
+    traffic::TTrafficTap* FTrafficTap = nullptr;
+    std::optional<traffic::TTrafficRecorder> FRecorder;
+    traffic::TJudgedReply FVerdict;
 
     // Standard primitives here: the sanitizers see through their waits.
     std::mutex FStopLock;

@@ -1,5 +1,6 @@
 #include "TFormMain.h"
 
+#include "DockTraffic.h"
 #include "GroupBoxes.h"
 #include "IconTable.h"
 #include "LcdIndicator.h"
@@ -143,6 +144,12 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     row->addWidget(PageControl, 1);
     setCentralWidget(central);
     CreateStatusBar();
+    DockTraffic = AddFloatingTrafficDock(this, &LinkTrafficTap());
+    ActionTraffic = CreateActionTraffic(DockTraffic);
+    if (QMenu* diag = menuBar()->findChild<QMenu*>(QStringLiteral("MenuDiag"))) {
+        diag->addSeparator();
+        diag->addAction(ActionTraffic);
+    }
 
     TimerDiagPoll = Named(new QTimer(this), "TimerDiagPoll");
     TimerDiagPoll->setInterval(2000);

@@ -17,6 +17,7 @@
 #include <vector>
 
 class QAction;
+class TDockTraffic;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
@@ -201,6 +202,9 @@ public:
     QAction* ActionResetNSXCorrection = nullptr;
     QAction* ActionCalibr = nullptr;
     QAction* ActionHelpContents = nullptr;
+    // "Обмен": the live list of the frames on the line (menu "Диагностика").
+    TDockTraffic* DockTraffic = nullptr;
+    QAction* ActionTraffic = nullptr;
     QAction* ActionAbout = nullptr;
 
     QTabWidget* PageControl = nullptr;

@@ -103,7 +103,7 @@ void TstTsMainWindow::frame() {
         titles << a->text();
     QCOMPARE(titles, (QStringList{"Файл", "Вид", "Соединение", "Помощь"}));
     const QList<QStringList> items{{"actProgSet", "FileExit"},
-                                   {"actIndView", "-", "actViewToolBar"},
+                                   {"actIndView", "-", "ActionTraffic", "actViewToolBar"},
                                    {"actConnect", "actFindFirst", "-", "actCOMSet"},
                                    {"HelpContents1", "actAbout"}};
     for (int i = 0; i < 4; ++i)

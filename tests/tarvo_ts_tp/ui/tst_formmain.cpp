@@ -154,7 +154,7 @@ void TstFormMain::frame() {
                                    {"ActionReadConfig", "ActionWriteConfig"},
                                    {"ActionStartStopDiagnostics", "-", "ActionZeroCorrection",
                                     "ActionResetZeroCorrection", "-", "ActionNSXCorrection",
-                                    "ActionResetNSXCorrection"},
+                                    "ActionResetNSXCorrection", "-", "ActionTraffic"},
                                    {"ActionHelpContents", "ActionAbout"}};
     for (int i = 0; i < 4; ++i)
         QCOMPARE(ActionNames(form.menuBar()->actions()[i]->menu()->actions()), items[i]);
