@@ -129,6 +129,7 @@ void TstTsFieldworkSim::pollReplyInTwoPieces() {
     Connect(3);
     TDiagnosticPage* p = form->tsDiagnostic;
     form->MainPageCtrl->setCurrentWidget(p);
+    sim.command(QStringLiteral("set 1:3 drift 0"));
     sim.command(QStringLiteral("set 1:3 temp 21.5"));
     // Ten bytes, a pause longer than the receive event's period, then the last five.
     QVERIFY(sim.command(QStringLiteral("fault 1:3 slow 10 700")).startsWith(QLatin1String("ok")));
