@@ -55,6 +55,7 @@ private Q_SLOTS:
     void failedExchangeMidCalibration();
     void cancel();
     void leavingTheConnectedStateCancels();
+    void aNewConnectionAbandonsTheCalibration();
     void refusedWhileDiagnosticsRun();
     void notConnected();
     void pressesDuringAnExchangeAreIgnored();
@@ -336,6 +337,29 @@ void TstTsCalibrPage::leavingTheConnectedStateCancels() {
     QCOMPARE(rig.port->Count(TScriptedPort::TEvent::Close), closesBefore + 1);
     QCOMPARE(p->CalibrStep(), 0);
     QCOMPARE(p->lbStage->text(), QStringLiteral("Настройка завершена по желанию пользователя"));
+    QVERIFY(rig.dialog.shown.isEmpty());
+}
+
+void TstTsCalibrPage::aNewConnectionAbandonsTheCalibration() {
+    // Connecting again (to the same port) first abandons the calibration at the transducer it was for.
+    TWindowRig rig;
+    TCalibrationPage* p = rig.form->tsCalobration;
+    ConnectTo(rig, 3, 77);
+    Press(rig);
+    Press(rig);
+    rig.port->Reply(Ack(0));
+    rig.port->Reply(IdentReply(3, 77, QByteArray("Tarvo"), QByteArray("Pt100"), 1, 5, 6, 2021));
+    rig.port->Reply(ConfReply(3, 1, 1, -50, 150, 0, 1, 10, 3));
+    rig.port->Reply(MeasReply(3, 0, 0, 0, 9, 9, 2020));
+    const qsizetype from = rig.port->Written().size();
+    rig.Host().Connection().ConnectToDevice();
+    const QList<QByteArray> sent = rig.port->Written().mid(from);
+    QCOMPARE(sent.size(), 4);
+    QCOMPARE(sent.first(), StepFrame(0, "00000000"));
+    QCOMPARE(sent.at(1), HexWithCrc("03 11"));
+    QVERIFY(rig.Link().IsPortOpen());
+    QCOMPARE(p->CalibrStep(), 0);
+    QCOMPARE(p->btnBeginCalibr->text(), Begin);
     QVERIFY(rig.dialog.shown.isEmpty());
 }
 
