@@ -75,9 +75,16 @@ void TConnection::Connect(bool askForPort) {
         return;
     FLastOpenFailure = {};
     TCommPortDriver& driver = FLink.Driver();
+    TTsLink::TOperation operation(FLink);
+    // The poll and a calibration belong to the transducer of the link being replaced: diagnostics stop
+    // and the calibration is abandoned (its cancel command still reaches that transducer) before the
+    // port closes.
+    if (FHost.DiagnosticsRunning())
+        FHost.StopDiagnostics();
+    if (FHost.CalibrStep() != 0)
+        FHost.CancelCalibration();
     if (driver.IsPortOpen())
         driver.ClosePort();
-    TTsLink::TOperation operation(FLink);
     if (askForPort && driver.Port() == 0) {
         bool chosen = false;
         FLink.RunModal([&] { chosen = FUi.ChoosePort(); });
@@ -91,8 +98,9 @@ void TConnection::Connect(bool askForPort) {
                              mtWarning, mbOK);
     } else {
         FLink.ReadInformation(FLink.DeviceData.SlaveID);
-        // Each step only while the transducer still answers: a failed read has closed the link and shown
-        // why, and the window must not go on to call it connected.
+        // Each step only while the transducer still answers: a failed read (or an unsupported type) has
+        // closed the link and shown why; the date of the last calibration is then not read on a closed
+        // port, and the window must not go on to call it connected.
         if (FLink.IsPortOpen())
             FLink.ReadConfiguration();
         if (FLink.IsPortOpen())
