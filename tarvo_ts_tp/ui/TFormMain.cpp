@@ -1089,8 +1089,7 @@ void TFormMain::DispatchError() {
         }
         if (configRead && FRateCheck == TRateCheck::OldRate) {
             FRateCheck = TRateCheck::None;
-            SetPanel(3, QString());
-            ShowErrorBox(err);
+            ReturnToNewRate();
             return;
         }
         if (q.StartAddr == tarvo::SensorDataStart && q.FuncCode == modbus::fnWriteMultipleRegisters) {

@@ -186,6 +186,7 @@ private:
     void RecoverBaudRateChange();
     bool FollowBaudRateChange();
     void FallBackToOldRate();
+    void ReturnToNewRate();
     void OnSensorDataRead();
     void TabSheetDeviceConfigShow();
 
@@ -330,6 +331,9 @@ private:
     // A rate change being confirmed: the read at the new rate, then (when that fails) at the old one.
     enum class TRateCheck { None, NewRate, OldRate };
     TRateCheck FRateCheck = TRateCheck::None;
+    // The rate and address of the change being confirmed, while the old rate is tried.
+    TBaudRate FRateTried = CBR_9600;
+    TModbusAddress FAddrTried = 1;
     // The failure of the last poll as panel 3 shows it; a good poll clears it.
     QString FPollFailure;
 };

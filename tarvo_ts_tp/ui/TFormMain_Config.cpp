@@ -307,6 +307,8 @@ void TFormMain::FallBackToOldRate() {
     if (!FCurrentDevice)
         return;
     TTarvoDevice& d = *FCurrentDevice;
+    FRateTried = d.NewBaudrate;
+    FAddrTried = ReceivedQuery.IsChangeModbusSlaveAddr ? d.NewAddr : d.ModbusAddr;
     d.NewBaudrate = d.Baudrate;
     d.NewAddr = d.ModbusAddr;
     CloseCommLink();
@@ -317,6 +319,24 @@ void TFormMain::FallBackToOldRate() {
     FRateCheck = TRateCheck::OldRate;
     QueueConfigRead(false);
     SetWaitCursor();
+}
+
+void TFormMain::ReturnToNewRate() {
+    if (!FCurrentDevice)
+        return;
+    // Silent at both rates: the transducer may well have taken the change and only its replies were lost.
+    // The program waits at the new rate, with the change still pending, for a read to confirm it.
+    TTarvoDevice& d = *FCurrentDevice;
+    d.NewBaudrate = FRateTried;
+    d.NewAddr = FAddrTried;
+    CloseCommLink();
+    if (!OpenCommLink(d.ComPortName, d.NewBaudrate, true) || (!FPortOpener && !CommThreadConnected())) {
+        LosePort();
+        return;
+    }
+    SetPanel(3, QStringLiteral("Изменение скорости обмена ") + PortDisplayName(d.ComPortName, true) +
+                    QStringLiteral(" (") + Bps(d.NewBaudrate) + QStringLiteral(") адрес ") +
+                    QString::number(d.NewAddr));
 }
 
 void TFormMain::OnConfigRead() {
