@@ -136,6 +136,12 @@ void FillNoRights(TPortAccess& a, const struct stat& st) {
 
 } // namespace
 
+namespace {
+QString NoRightsHead() {
+    return QStringLiteral("Нет прав на доступ к порту.");
+}
+} // namespace
+
 QString DevicePath(const QString& port) {
 #ifdef Q_OS_UNIX
     // The rule QSerialPort names its nodes by.
@@ -185,7 +191,7 @@ TPortAccess CheckPortAccess(const QString& port, const QSerialPort& failedPort) 
 QString NoRightsReason(const TPortAccess& a) {
     if (a.fault != pfNoRights)
         return {};
-    const QString head = QStringLiteral("Нет прав на доступ к порту.\n");
+    const QString head = NoRightsHead() + u'\n';
     if (a.advice == raAskAdmin)
         return head + QStringLiteral("Права устройства %1 (%2, владелец %3, группа %4) не позволяют пользователю %5 "
                                      "открыть его.\n"
@@ -213,6 +219,10 @@ QString WithReason(const QString& warning, const TPortAccess& a) {
     if (a.fault != pfNoRights)
         return warning;
     return warning + u'\n' + NoRightsReason(a);
+}
+
+bool IsNoRightsText(const QString& text) {
+    return text.contains(NoRightsHead() + u'\n');
 }
 
 } // namespace serialaccess

@@ -59,5 +59,7 @@ QString NoRightsReason(const TPortAccess& access);
 QString NoRightsText(const TPortAccess& access);
 // `warning`, and on a new line the reason when the fault is pfNoRights; `warning` alone otherwise.
 QString WithReason(const QString& warning, const TPortAccess& access);
+// Whether a text carries the reason of a pfNoRights (made by one of the three above).
+bool IsNoRightsText(const QString& text);
 
 } // namespace serialaccess

@@ -91,10 +91,12 @@ TQueryQueues& LinkQueues() {
     return *queues;
 }
 
-bool CreateCommThread(QObject* form, const QString& portName, TBaudRate rate, QString& errmsg) {
+bool CreateCommThread(QObject* form, const QString& portName, TBaudRate rate, QString& errmsg,
+                      bool showErrors) {
     errmsg.clear();
     if (CommThread) {
-        ShowErrorBox(QStringLiteral("Коммуникационный поток уже существует!"));
+        if (showErrors)
+            ShowErrorBox(QStringLiteral("Коммуникационный поток уже существует!"));
         return false;
     }
     discardAll(LinkQueues());
@@ -102,7 +104,8 @@ bool CreateCommThread(QObject* form, const QString& portName, TBaudRate rate, QS
     auto thread = std::make_unique<TCommThread>(form, portName, rate, LinkQueues(), errmsg, LoggingEnabled);
     if (!errmsg.isEmpty()) {
         thread.reset();
-        ShowErrorBox(errmsg);
+        if (showErrors)
+            ShowErrorBox(errmsg);
         return false;
     }
     CommThread = std::move(thread);
@@ -128,7 +131,9 @@ bool DestroyCommThread() {
 }
 
 bool SendModbusQuery(quint8 slaveAddr, quint8 funcCode, quint16 startAddr, quint16 regCount,
-                     const quint8* data, quint8 calibrStep, bool isChangeSlaveAddr) {
+                     const quint8* data, quint8 calibrStep, bool isChangeSlaveAddr, quint64* serial) {
+    if (serial)
+        *serial = 0;
     if (!CommThread)
         return false;
     auto* q = new TModbusCmdQuery;
@@ -141,6 +146,8 @@ bool SendModbusQuery(quint8 slaveAddr, quint8 funcCode, quint16 startAddr, quint
     if (data)
         std::copy_n(data, TModbusCmdQuery::BufferSize, q->Buffer.begin());
     q->Serial = NextSerial.fetch_add(1);
+    if (serial)
+        *serial = q->Serial;
     TQueryQueues& qs = LinkQueues();
     {
         QMutexLocker lock(&qs.QueueLock);

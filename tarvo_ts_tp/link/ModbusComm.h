@@ -13,13 +13,16 @@
 // when a link already exists ("Коммуникационный поток уже существует!"). A port that fails to open for
 // another reason gives a started link that is not connected and answers "Порт не подключен".
 // Destroy the link when the window closes; a window destroyed first only stops the completions.
-bool CreateCommThread(QObject* form, const QString& portName, TBaudRate rate, QString& errmsg);
+// `showErrors` false: no box of its own (the caller reports the failure).
+bool CreateCommThread(QObject* form, const QString& portName, TBaudRate rate, QString& errmsg,
+                      bool showErrors = true);
 // Stops the thread (the transaction in progress is completed), closes the port and discards every
 // query still queued or not yet taken back. Always true; harmless without a link.
 bool DestroyCommThread();
 // Queues a query; `data` holds the window's 257-byte buffer (nullptr: zeros). False without a link.
+// `serial`, when given, receives the query's number (its completion carries it); 0 without a link.
 bool SendModbusQuery(quint8 slaveAddr, quint8 funcCode, quint16 startAddr, quint16 regCount,
-                     const quint8* data, quint8 calibrStep, bool isChangeSlaveAddr);
+                     const quint8* data, quint8 calibrStep, bool isChangeSlaveAddr, quint64* serial = nullptr);
 
 bool CommThreadConnected();
 // The port in use, as passed to CreateCommThread (COM3, ttyUSB0 or a device path); "" without a link.

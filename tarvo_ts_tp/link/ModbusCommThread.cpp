@@ -2,6 +2,7 @@
 
 #include "Logging.h"
 #include "ModbusRtu.h"
+#include "PortAccess.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -95,11 +96,17 @@ TCommThread::TCommThread(QObject* form, const QString& portName, TBaudRate rate,
     FPort = std::make_unique<QSerialPort>();
     FPort->setPortName(portName);
     if (!FPort->open(QIODevice::ReadWrite)) {
-        switch (FPort->error()) {
-        case QSerialPort::DeviceNotFoundError:
+        // The port driver reports a node the user may not open like one another program holds; the
+        // node itself tells the two apart.
+        const serialaccess::TPortAccess access = serialaccess::CheckPortAccess(portName, *FPort);
+        switch (access.fault) {
+        case serialaccess::pfMissing:
             errmsg = PortDisplayName(portName, false) + linktext::NotExistingPort;
             break;
-        case QSerialPort::PermissionError:
+        case serialaccess::pfNoRights:
+            errmsg = serialaccess::NoRightsText(access);
+            break;
+        case serialaccess::pfBusy:
             errmsg = PortDisplayName(portName, false) + linktext::PortBusy;
             break;
         default:

@@ -2,6 +2,7 @@
 
 #include "ModbusRtu.h"
 
+#include <QStringList>
 #include <cstdlib>
 
 int BaudTextNumber(const QString& text) {
@@ -17,9 +18,11 @@ bool IsConfigChanged(const TTarvoDevice* d, const TConfigPageValues& v) {
         return true;
     if (HasBaudRateChoice(d->TypeId) && BaudTextNumber(v.baudText) != BaudRateToInt(d->Baudrate))
         return true;
-    if (v.sensorItem + 1 != d->SensorType)
+    // No item checked: the transducer's own type, which the list lacks, is kept.
+    const int item = v.sensorItem >= 0 ? v.sensorItem : d->SensorType - 1;
+    if (item + 1 != d->SensorType)
         return true;
-    if (v.sensorItem < 6 && ((d->ConnScheme == 3 && !v.wire3) || (d->ConnScheme == 4 && !v.wire4)))
+    if (item >= 0 && item < 6 && ((d->ConnScheme == 3 && !v.wire3) || (d->ConnScheme == 4 && !v.wire4)))
         return true;
     if (v.top != d->RangeHighLimit || v.bottom != d->RangeLowLimit)
         return true;
@@ -38,20 +41,45 @@ bool IsConfigChanged(const TTarvoDevice* d, const TConfigPageValues& v) {
 
 TConfigWrite PlanConfigWrite(const TTarvoDevice& d, const TConfigPageValues& v) {
     TConfigWrite w;
+    const bool rangeEditable = HasCurrentOutput(d.TypeId);
+    // What a field shows is what would be sent: a text that is no value sends nothing.
+    if (rangeEditable && !v.bottomShown) {
+        w.refusal = QStringLiteral("Недопустимое значение нижней границы диапазона измерения!");
+        return w;
+    }
+    if (rangeEditable && !v.topShown) {
+        w.refusal = QStringLiteral("Недопустимое значение верхней границы диапазона измерения!");
+        return w;
+    }
+    if (!v.averagingShown) {
+        w.refusal = QStringLiteral("Недопустимое время усреднения: введите число от 1 до 30");
+        return w;
+    }
+    if (!v.addressShown) {
+        w.refusal = QStringLiteral("Недопустимое значение адреса: введите число от 1 до 247");
+        return w;
+    }
     if (!IsConfigChanged(&d, v)) {
         w.refusal = QStringLiteral("Конфигурация не изменялась");
         w.refusalIsWarning = true;
         return w;
     }
-    const int type = v.sensorItem + 1;
+    const bool typeGiven = v.sensorItem >= 0;
+    const int type = typeGiven ? v.sensorItem + 1 : d.SensorType;
+    const bool knownType = type >= 1 && type <= tarvo::SensorTypeCount;
+    int bottom = v.bottom, top = v.top;
     std::int32_t from = 0, to = 0;
     GetLowLimitRange(type, from, to);
-    if (type < 1 || type > tarvo::SensorTypeCount || v.bottom < from || v.bottom > to) {
+    if (knownType && !rangeEditable)
+        bottom = qBound(int(from), bottom, int(to));
+    if ((typeGiven && !knownType) || (knownType && (bottom < from || bottom > to))) {
         w.refusal = QStringLiteral("Недопустимое значение нижней границы диапазона измерения!");
         return w;
     }
     GetHighLimitRange(type, from, to);
-    if (v.top < from || v.top > to) {
+    if (knownType && !rangeEditable)
+        top = qBound(int(from), top, int(to));
+    if (knownType && (top < from || top > to)) {
         w.refusal = QStringLiteral("Недопустимое значение верхней границы диапазона измерения!");
         return w;
     }
@@ -78,14 +106,14 @@ TConfigWrite PlanConfigWrite(const TTarvoDevice& d, const TConfigPageValues& v) 
     TConfigBlock& b = w.block;
     b.SensorType = std::uint8_t(type);
     b.ConnScheme = d.ConnScheme;
-    if (type <= 6) {
+    if (type >= 1 && type <= 6) {
         if (v.wire3)
             b.ConnScheme = 3;
         else if (v.wire4)
             b.ConnScheme = 4;
     }
-    b.RangeLowLimit = v.bottom;
-    b.RangeHighLimit = v.top;
+    b.RangeLowLimit = bottom;
+    b.RangeHighLimit = top;
     b.InvertedOut = d.InvertedOut;
     b.AlarmSignalValue = d.AlarmSignalValue;
     if (HasCurrentOutput(d.TypeId)) {
@@ -160,7 +188,12 @@ TDiagDisplay DiagDisplay(const TTarvoDevice& d, const QLocale& locale) {
         }
     }
     s.bodyTemperature = FormatFixed(g.TarvoDeviceBodyTemp, 2, locale);
+    // A text that breaks its line with LF CR (or CR LF) shows one line break, not a blank at the start of
+    // the next line.
     s.selfDiag = SelfDiagText(g.SelfDiagCode);
+    s.selfDiag.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+    s.selfDiag.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.selfDiag.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     if (g.CalibrationDate_Day != 0 && g.CalibrationDate_Month != 0 && g.CalibrationDate_Year != 0)
         s.calibrDate = QStringLiteral("%1.%2.%3")
                            .arg(g.CalibrationDate_Day, 2, 10, QLatin1Char('0'))
@@ -177,4 +210,54 @@ QString NsxPrompt(int sensorType) {
     GetNsxBand(sensorType, from, to);
     return QStringLiteral("Введите значение измеренной температуры\r\n менее ") + QString::number(from) +
            QStringLiteral(" °C или более ") + QString::number(to) + QStringLiteral(" °C");
+}
+
+int IndicatorCells(const QString& text) {
+    int cells = 0;
+    bool afterChar = false;
+    for (const QChar c : text) {
+        const bool point = c == QLatin1Char('.') || c == QLatin1Char(',');
+        if (point && afterChar) {
+            afterChar = false; // lights the point of the previous cell
+            continue;
+        }
+        ++cells;
+        afterChar = !point;
+    }
+    return cells;
+}
+
+QString FitIndicatorText(const QString& text, int cells) {
+    if (IndicatorCells(text) <= cells)
+        return text;
+    bool digits = false;
+    for (const QChar c : text)
+        digits = digits || c.isDigit();
+    if (!digits)
+        return text;
+    const QString trimmed = text.trimmed();
+    const bool negative = trimmed.startsWith(QLatin1Char('-')) || trimmed.startsWith(QChar(0x2212));
+    return negative ? QStringLiteral("-OL") : QStringLiteral("OL");
+}
+
+QString SensorNameRefusal(const QString& name) {
+    QStringList bad;
+    for (const char32_t cp : name.toUcs4()) {
+        QString item;
+        if (cp == U'\t')
+            item = QStringLiteral("табуляция");
+        else if (cp == U'\n' || cp == U'\r')
+            item = QStringLiteral("перевод строки");
+        else if (cp < 0x20 || cp == 0x7F)
+            item = QStringLiteral("управляющий символ U+") +
+                   QStringLiteral("%1").arg(unsigned(cp), 4, 16, QLatin1Char('0')).toUpper();
+        else if (cp != U'?' && EncodeWin1251(QString::fromUcs4(&cp, 1)) == QByteArrayLiteral("?"))
+            item = QStringLiteral("«") + QString::fromUcs4(&cp, 1) + QStringLiteral("»");
+        if (!item.isEmpty() && !bad.contains(item))
+            bad << item;
+    }
+    if (bad.isEmpty())
+        return {};
+    return QStringLiteral("Тип датчика содержит символы, которые преобразователь не может хранить: ") +
+           bad.join(QStringLiteral(", ")) + QStringLiteral(". Замените их.");
 }

@@ -12,7 +12,7 @@
 
 // The configuration page as its controls stand.
 struct TConfigPageValues {
-    int sensorItem = -1;                   // checked item of the sensor-type list (type code - 1)
+    int sensorItem = -1;                   // checked item of the sensor-type list (type code - 1); -1: none
     bool wire3 = false, wire4 = false;     // "3-х проводная", "4-х проводная" checked
     int top = 0, bottom = 0;               // range bounds, °C
     bool direct = false, inverted = false; // "Прямой", "Инверсный" checked
@@ -22,6 +22,9 @@ struct TConfigPageValues {
     int averagingTime = 0;
     int address = 1;
     QString baudText; // text of the (editable) baud-rate list
+    // Whether the spin fields show valid values (the numbers above are those shown). A field holding a
+    // text that is no value of it would otherwise send its last valid value.
+    bool topShown = true, bottomShown = true, averagingShown = true, addressShown = true;
 };
 
 // The number in the baud-rate list's text; 0 when the text is no whole number.
@@ -30,7 +33,9 @@ int BaudTextNumber(const QString& text);
 // Whether the page differs from the record (false without a record).
 bool IsConfigChanged(const TTarvoDevice* d, const TConfigPageValues& v);
 
-// What a configuration write sends, or why it sends nothing.
+// What a configuration write sends, or why it sends nothing. With no type checked (the transducer holds
+// a code the list lacks) the transducer's own code goes back unchanged. A transducer without a current
+// output has its range fields disabled: the bounds sent are brought inside the type's limits.
 struct TConfigWrite {
     QString refusal; // empty: send
     bool refusalIsWarning = false;
@@ -70,6 +75,18 @@ struct TDiagDisplay {
     QString calibrNumber;
 };
 TDiagDisplay DiagDisplay(const TTarvoDevice& d, const QLocale& locale);
+
+// What an indicator of `cells` character cells shows for a value text: the text itself when it fits
+// (a point after a character takes no cell of its own), otherwise the overflow sign "OL" ("-OL" for a
+// negative value), never the leftmost digits of a number too long for it. A text without digits
+// (the no-value sign "-------") stays as it is.
+QString FitIndicatorText(const QString& text, int cells);
+// Cells a text takes on a seven-segment indicator.
+int IndicatorCells(const QString& text);
+
+// Why a sensor name cannot be written: the characters the transducer cannot store (no Windows-1251
+// form, or a control character such as a tab or a line feed), each named once; empty when it can be.
+QString SensorNameRefusal(const QString& name);
 
 // The prompt of the NSX dialog for a sensor type.
 QString NsxPrompt(int sensorType);

@@ -10,6 +10,7 @@
 #include "ModbusRtu.h"
 #include "PageRules.h"
 #include "PictureStrip.h"
+#include "PortAccess.h"
 #include "TFormEnterCorrNSX.h"
 #include "TfrmAbout.h"
 
@@ -98,6 +99,9 @@ QToolButton* ActionButton(QAction* action, const char* name, QWidget* parent) {
     b->setMinimumWidth(110);
     return b;
 }
+
+// The port panel's widest: a device path of /dev/serial/by-id length is shortened to it.
+constexpr int kPortPanelMaxWidth = 260;
 
 constexpr int kHelpMain = 3, kHelpConnect = 5, kHelpConfig = 6, kHelpCalibr = 7, kHelpDiag = 8;
 
@@ -288,7 +292,8 @@ void TFormMain::CreateMenusAndToolBar() {
     tb->addWidget(spacer);
     StaticText1 = Named(new QLabel(tb), "StaticText1");
     StaticText1->setContentsMargins(0, 0, 8, 0);
-    tb->addWidget(StaticText1);
+    // A tool bar shows and hides the widgets it holds by their actions.
+    FQueueCounterAction = tb->addWidget(StaticText1);
 
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(f1, &QShortcut::activated, this, &TFormMain::ActionHelpContentsExecute);
@@ -372,7 +377,15 @@ QWidget* TFormMain::CreateConnectPage() {
 
     GroupBoxTarvoDopData = Box("GroupBoxTarvoDopData", QStringLiteral(" Параметры датчика "), page);
     EditSensorName = Named(new QLineEdit(GroupBoxTarvoDopData), "EditSensorName");
-    EditSensorName->setMaxLength(tarvo::SensorNameBytes);
+    // The transducer keeps 28 characters; a longer text is cut there, never inside a character.
+    connect(EditSensorName, &QLineEdit::textChanged, this, [this](const QString& text) {
+        const QString cut = CutSensorName(text);
+        if (cut == text)
+            return;
+        const int pos = qMin(EditSensorName->cursorPosition(), int(cut.size()));
+        EditSensorName->setText(cut);
+        EditSensorName->setCursorPosition(pos);
+    });
     EditSensorNumber = Named(new QLineEdit(GroupBoxTarvoDopData), "EditSensorNumber");
     EditSensorNumber->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), EditSensorNumber));
@@ -655,6 +668,8 @@ void TFormMain::CreateStatusBar() {
         l->setFrameShape(QFrame::Panel);
         l->setFrameShadow(QFrame::Sunken);
         l->setContentsMargins(3, 0, 3, 0);
+        if (i == 1)
+            l->setMaximumWidth(kPortPanelMaxWidth);
         // The progress panel takes what the others leave; the others grow only for a long port name.
         bar->addWidget(l, i == 3 ? 1 : 0);
         StatusPanels[std::size_t(i)] = l;
@@ -664,6 +679,7 @@ void TFormMain::CreateStatusBar() {
 void TFormMain::FormCreate() {
     InitLogging();
     StaticText1->setVisible(LoggingEnabled);
+    FQueueCounterAction->setVisible(LoggingEnabled);
     if (LoggingEnabled)
         SetQueueCounterHandler([this](const QString& text) { StaticText1->setText(text); });
 
@@ -824,7 +840,15 @@ void TFormMain::RestoreCursor() {
 }
 
 void TFormMain::SetPanel(int i, const QString& text) {
-    StatusPanels[std::size_t(i)]->setText(text);
+    QLabel* panel = StatusPanels[std::size_t(i)];
+    if (i != 1) {
+        panel->setText(text);
+        return;
+    }
+    const QMargins m = panel->contentsMargins();
+    const int room = kPortPanelMaxWidth - m.left() - m.right() - 2 * panel->frameWidth() - 2;
+    panel->setText(panel->fontMetrics().elidedText(text, Qt::ElideMiddle, room));
+    panel->setToolTip(text);
 }
 
 void TFormMain::ShowNotConnected() {
@@ -846,15 +870,20 @@ void TFormMain::SelectGridRow(int row) {
 // ---------------------------------------------------------------------------------------------------
 // Link
 
-bool TFormMain::OpenCommLink(const QString& port, TBaudRate baud) {
+bool TFormMain::OpenCommLink(const QString& port, TBaudRate baud, bool quiet) {
+    if (FPortOpener)
+        return FPortOpener(port, baud);
     if (CommThreadConnected())
         return true;
     // A link whose port could not be set up is not connected but still exists; it would refuse the new one.
     DestroyCommThread();
     QString errmsg;
-    if (CreateCommThread(this, port, baud, errmsg))
+    if (CreateCommThread(this, port, baud, errmsg, !quiet))
         return true;
-    if (!errmsg.contains(QStringLiteral("Порт занят другой программой")))
+    if (quiet)
+        return false;
+    // A port held by another program, or one the user has no rights to, is explained by the link's box.
+    if (!errmsg.contains(QStringLiteral("Порт занят другой программой")) && !serialaccess::IsNoRightsText(errmsg))
         ShowErrorBox(QStringLiteral("Не удалось создать коммуникационный поток!"));
     return false;
 }
@@ -862,11 +891,32 @@ bool TFormMain::OpenCommLink(const QString& port, TBaudRate baud) {
 void TFormMain::CloseCommLink() {
     // Also ends a link that exists without a connected port, so that the next one can be created.
     DestroyCommThread();
+    // Nothing queued on it will be answered.
+    FCommand.Abandon();
+    FRateCheck = TRateCheck::None;
 }
 
-void TFormMain::QueueQuery(std::uint8_t addr, std::uint8_t fn, std::uint16_t start, std::uint16_t count,
-                           std::uint8_t calibrStep, bool changeAddr) {
-    SendModbusQuery(addr, fn, start, count, QueryData.data(), calibrStep, changeAddr);
+quint64 TFormMain::QueueQuery(std::uint8_t addr, std::uint8_t fn, std::uint16_t start, std::uint16_t count,
+                              std::uint8_t calibrStep, bool changeAddr) {
+    if (FQuerySink) {
+        TModbusCmdQuery q;
+        q.SlaveAddr = addr;
+        q.FuncCode = fn;
+        q.StartAddr = start;
+        q.RegCount = count;
+        q.CalibrStep = calibrStep;
+        q.IsChangeModbusSlaveAddr = changeAddr;
+        q.Buffer = QueryData;
+        return FQuerySink(q);
+    }
+    quint64 serial = 0;
+    SendModbusQuery(addr, fn, start, count, QueryData.data(), calibrStep, changeAddr, &serial);
+    return serial;
+}
+
+void TFormMain::QueueCommand(std::uint8_t addr, std::uint8_t fn, std::uint16_t start, std::uint16_t count,
+                             std::uint8_t calibrStep, bool changeAddr) {
+    FCommand.Sent(QueueQuery(addr, fn, start, count, calibrStep, changeAddr));
 }
 
 void TFormMain::QueueIdentification(std::uint8_t addr) {
@@ -929,6 +979,9 @@ void TFormMain::Dispatch() {
         WriteLog(QStringLiteral("получен ответ, элементов в очереди: ") + QString::number(QueueCount()));
     if (FPrgState == PSHalt)
         return;
+    // A reply to a request given up (a cancelled run, an earlier press) must not move the present one.
+    if (FCommand.Take(ReceivedQuery.Serial) == TPendingCommand::TReply::Dropped)
+        return;
     if (ReceivedQuery.ErrorString.isEmpty())
         DispatchSuccess();
     else
@@ -982,10 +1035,16 @@ void TFormMain::DispatchError() {
     static const QString Timeout = QStringLiteral("Превышен таймаут ожидания ответа");
     static const QString PortLost = QStringLiteral("Порт не доступен");
     static const QString PurgeFailed5 = QStringLiteral("Функция PurgeComm вернула код ошибки 5");
+    static const QString NoAnswer = QStringLiteral("Преобразователь не отвечает на запрос");
 
     if (LoggingEnabled)
         WriteLog(QStringLiteral("ErrorString: ") + err + QStringLiteral("; PrgState = ") +
                  PrgStateName(FPrgState));
+    // A port that has gone ends whatever was running, before any rule of the command.
+    if (err == PortLost || err == PurgeFailed5) {
+        LosePort();
+        return;
+    }
     // The command that leaves calibration mode may fail unnoticed.
     if (q.FuncCode == modbus::fnCalibrationStep && q.CalibrStep >= 6)
         return;
@@ -1020,8 +1079,9 @@ void TFormMain::DispatchError() {
     if (FPrgState == PSPausePolling || FPrgState == PSPolling) {
         const bool configWrite =
             q.StartAddr == tarvo::ConfigStart && q.FuncCode == modbus::fnWriteMultipleRegisters;
-        if (err != PortLost && configWrite && FCurrentDevice &&
-            FCurrentDevice->Baudrate != FCurrentDevice->NewBaudrate) {
+        const bool configRead =
+            q.StartAddr == tarvo::ConfigStart && q.FuncCode == modbus::fnReadHoldingRegisters;
+        if (configWrite && FCurrentDevice && FCurrentDevice->Baudrate != FCurrentDevice->NewBaudrate) {
             // A refusal says the transducer kept its rate: following the new one would lose it.
             if (!IsTransducerRefusal(err)) {
                 RecoverBaudRateChange();
@@ -1029,26 +1089,49 @@ void TFormMain::DispatchError() {
             }
             FCurrentDevice->NewBaudrate = FCurrentDevice->Baudrate;
         }
+        if (configRead && FRateCheck == TRateCheck::NewRate) {
+            // Nothing answers at the new rate: the transducer may never have received the change.
+            FallBackToOldRate();
+            return;
+        }
+        if (configRead && FRateCheck == TRateCheck::OldRate) {
+            FRateCheck = TRateCheck::None;
+            ReturnToNewRate();
+            return;
+        }
         if (q.StartAddr == tarvo::SensorDataStart && q.FuncCode == modbus::fnWriteMultipleRegisters) {
             if (FCurrentDevice)
-                QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnReadHoldingRegisters, tarvo::SensorDataStart,
-                           tarvo::SensorDataRegs);
+                QueueCommand(FCurrentDevice->ModbusAddr, modbus::fnReadHoldingRegisters, tarvo::SensorDataStart,
+                             tarvo::SensorDataRegs);
         } else if (FPrgState == PSPolling &&
                    (q.FuncCode == modbus::fnZeroCorrection || q.FuncCode == modbus::fnNsxCorrection)) {
+            SetPanel(3, QString()); // the correction has ended
             ShowErrorBox(err);
             return;
-        } else if (FPrgState == PSPolling && q.FuncCode == modbus::fnReadHoldingRegisters && err == Timeout) {
+        } else if (FPrgState == PSPolling && q.FuncCode == modbus::fnReadHoldingRegisters &&
+                   (err == Timeout || q.StartAddr == tarvo::DiagDataStart)) {
+            // Any failed poll leaves the values shown without a fresh one: it counts as unanswered.
+            const QString what = err == Timeout ? NoAnswer : err;
             if (FNoAnswerCount <= 2) {
                 ++FNoAnswerCount;
-                SetPanel(3, QStringLiteral("Преобразователь не отвечает на запрос"));
+                FPollFailure = what;
+                SetPanel(3, what);
             } else {
                 StopDiagnostics();
                 FNoAnswerCount = 0;
-                ShowErrorBox(QStringLiteral("Преобразователь не отвечает на запрос"));
+                if (StatusPanels[3]->text() == FPollFailure)
+                    SetPanel(3, QString());
+                FPollFailure.clear();
+                ShowErrorBox(what);
             }
             return;
         } else if (configWrite) {
             ShowErrorBox(err);
+            // The transducer may have taken the write all the same: show what it holds.
+            if (FCurrentDevice) {
+                FCurrentDevice->NewAddr = FCurrentDevice->ModbusAddr;
+                QueueConfigRead(false);
+            }
             return;
         }
     }
@@ -1057,20 +1140,28 @@ void TFormMain::DispatchError() {
         FinishCalibration();
         return;
     }
-    if (err == PortLost || err == PurgeFailed5) {
-        const bool searching = FPrgState == PSSearchDevs;
-        const bool connected = IsConnectedState(FPrgState);
-        SetPrgState(PSNoDevice);
-        // The status bar must not go on reporting a connection that is gone.
-        if (connected)
-            ShowNotConnected();
-        TimerDiagPoll->stop();
-        CloseCommLink();
-        // A search ends with its port: the find command must not keep offering to cancel it.
-        if (searching)
-            FinishSearchControls();
-        ShowErrorBox(PortLost);
-    }
+}
+
+void TFormMain::LosePort() {
+    static const QString PortLost = QStringLiteral("Порт не доступен");
+    const bool searching = FPrgState == PSSearchDevs;
+    const bool connected = IsConnectedState(FPrgState) || FPrgState == PSInit;
+    TimerDiagPoll->stop();
+    CloseCommLink();
+    if (FPrgState == PSCalibr)
+        EndCalibrationRun(); // nothing can be sent to leave calibration mode: the port is gone
+    SetPrgState(PSNoDevice);
+    // The status bar must not go on reporting a connection that is gone.
+    if (connected)
+        ShowNotConnected();
+    // A search ends with its port: the find command must not keep offering to cancel it.
+    if (searching)
+        FinishSearchControls();
+    FPollFailure.clear();
+    FNoAnswerCount = 0;
+    SetPanel(3, PortLost);
+    RestoreCursor();
+    ShowErrorBox(PortLost);
 }
 
 // ---------------------------------------------------------------------------------------------------

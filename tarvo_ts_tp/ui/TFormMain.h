@@ -5,6 +5,7 @@
 
 #include "LimitSpinBox.h"
 #include "ModbusComm.h"
+#include "PendingCommand.h"
 #include "ProgramState.h"
 #include "SearchPlan.h"
 #include "TarvoDevice.h"
@@ -103,6 +104,17 @@ public:
         FNsxDialogRunner = std::move(runner);
     }
 
+    // Where queued queries go: the link, unless a test takes them. The sink gets each query as it would
+    // be queued and gives back the number the link would give it (0: not queued).
+    void SetQuerySink(std::function<quint64(const TModbusCmdQuery&)> sink) { FQuerySink = std::move(sink); }
+    // How ports are opened: the link, unless a test stands in (true: the port opened at that rate).
+    void SetPortOpener(std::function<bool(const QString&, TBaudRate)> opener) { FPortOpener = std::move(opener); }
+    // Whether a command waits for its reply (it then takes no second press).
+    bool CommandPending() const { return FCommand.Busy(); }
+    // The text of a status panel (0..3). Panel 1, the port, keeps its width: a long name is shortened
+    // and shown whole as the panel's tool tip.
+    void SetPanel(int i, const QString& text);
+
     TfrmAbout* AboutBox() const { return frmAbout; }
     TFormEnterCorrNSX* EnterCorrNSXDialog() const { return FormEnterCorrNSX; }
 
@@ -132,15 +144,21 @@ private:
     void SetSensorDataEnabled(bool on);
     void SetWaitCursor();
     void RestoreCursor();
-    void SetPanel(int i, const QString& text);
     void ShowNotConnected();
 
     // Link.
-    bool OpenCommLink(const QString& port, TBaudRate baud);
+    // `quiet`: no boxes of its own when the port does not open (the caller reports it).
+    bool OpenCommLink(const QString& port, TBaudRate baud, bool quiet = false);
     void CloseCommLink();
     void QueueIdentification(std::uint8_t addr);
-    void QueueQuery(std::uint8_t addr, std::uint8_t fn, std::uint16_t start, std::uint16_t count,
-                    std::uint8_t calibrStep = 0, bool changeAddr = false);
+    // Returns the query's number (0: not queued).
+    quint64 QueueQuery(std::uint8_t addr, std::uint8_t fn, std::uint16_t start, std::uint16_t count,
+                       std::uint8_t calibrStep = 0, bool changeAddr = false);
+    // A request of a command that waits for its reply (see CommandPending).
+    void QueueCommand(std::uint8_t addr, std::uint8_t fn, std::uint16_t start, std::uint16_t count,
+                      std::uint8_t calibrStep = 0, bool changeAddr = false);
+    // The port has gone (or could not be opened again): the link is closed, the program has no device.
+    void LosePort();
     void PickUp(const QueryDoneEvent& e);
     void Dispatch();
     void DispatchSuccess();
@@ -167,13 +185,16 @@ private:
     void OnConfigWritten();
     void OnConfigRead();
     void RecoverBaudRateChange();
-    void FollowBaudRateChange();
+    bool FollowBaudRateChange();
+    void FallBackToOldRate();
+    void ReturnToNewRate();
     void OnSensorDataRead();
     void TabSheetDeviceConfigShow();
 
     // Calibration page.
     void WriteCalibrationDate();
     void ShowCalibrCurrentPanel(int step);
+    void EndCalibrationRun();
     void OnCalibrationStep();
     void TabSheetCalibrShow();
 
@@ -184,6 +205,8 @@ private:
     void PageControlChange(QWidget* entered);
     void OnDiagValues();
     void OnZeroCorrection();
+    // A correction may still go out once its question is answered.
+    bool CanStartCorrection() const;
     void OnNsxCorrection();
 
 public:
@@ -304,4 +327,17 @@ private:
 
     TfrmAbout* frmAbout = nullptr;
     TFormEnterCorrNSX* FormEnterCorrNSX = nullptr;
+    // The tool bar's action of StaticText1.
+    QAction* FQueueCounterAction = nullptr;
+    std::function<quint64(const TModbusCmdQuery&)> FQuerySink;
+    std::function<bool(const QString&, TBaudRate)> FPortOpener;
+    TPendingCommand FCommand;
+    // A rate change being confirmed: the read at the new rate, then (when that fails) at the old one.
+    enum class TRateCheck { None, NewRate, OldRate };
+    TRateCheck FRateCheck = TRateCheck::None;
+    // The rate and address of the change being confirmed, while the old rate is tried.
+    TBaudRate FRateTried = CBR_9600;
+    TModbusAddress FAddrTried = 1;
+    // The failure of the last poll as panel 3 shows it; a good poll clears it.
+    QString FPollFailure;
 };

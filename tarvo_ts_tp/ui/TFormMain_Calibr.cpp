@@ -16,11 +16,14 @@
 void TFormMain::ActionCalibrExecute() {
     if (!FCurrentDevice || (FPrgState != PSPausePolling && FPrgState != PSPolling && FPrgState != PSCalibr))
         return;
+    // A step waiting for its reply takes no second press.
+    if (FCommand.Busy())
+        return;
     if (PageControl->currentWidget() != TabSheetCalibr)
         PageControl->setCurrentWidget(TabSheetCalibr);
     TTarvoDevice& d = *FCurrentDevice;
     const auto sendStep = [this, &d](int step) {
-        QueueQuery(d.ModbusAddr, modbus::fnCalibrationStep, 0, 0, std::uint8_t(step));
+        QueueCommand(d.ModbusAddr, modbus::fnCalibrationStep, 0, 0, std::uint8_t(step));
     };
     switch (d.CalibrStep) {
     case 0:
@@ -44,8 +47,10 @@ void TFormMain::ActionCalibrExecute() {
             break;
         }
         const TCurrentLimits l = CalibrCurrentLimits(d.CalibrStep, d.TypeId);
-        const int value = JvSpinEditCalibrLead->value();
-        if (value < l.minimum || value > l.maximum) {
+        // The value the field shows; a text that is no number is refused like one outside the limits.
+        bool shown = false;
+        const int value = JvSpinEditCalibrLead->locale().toInt(JvSpinEditCalibrLead->cleanText(), &shown);
+        if (!shown || value < l.minimum || value > l.maximum) {
             ShowErrorBox(l.refusal);
             break;
         }
@@ -68,7 +73,7 @@ void TFormMain::WriteCalibrationDate() {
         return;
     PanelCalibrMeasuredCurrentValue->hide();
     EncodeCalibrationDate(QDate::currentDate(), std::span<std::uint8_t>(QueryData.data(), QueryData.size()));
-    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnCalibrationStep, 0, 0, 5);
+    QueueCommand(FCurrentDevice->ModbusAddr, modbus::fnCalibrationStep, 0, 0, 5);
     SetWaitCursor();
 }
 
@@ -119,6 +124,14 @@ void TFormMain::OnCalibrationStep() {
 }
 
 void TFormMain::FinishCalibration() {
+    EndCalibrationRun();
+    if (FCurrentDevice)
+        QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnCalibrationStep, 0, 0, 9);
+}
+
+void TFormMain::EndCalibrationRun() {
+    // A step still on its way belongs to this run: its reply must not move the next one.
+    FCommand.Abandon();
     if (FCurrentDevice)
         FCurrentDevice->CalibrStep = 0;
     SpeedButtonCancelCalibr->hide();
@@ -128,8 +141,6 @@ void TFormMain::FinishCalibration() {
     SetPanel(3, QString());
     ActionCalibr->setText(QStringLiteral("Начать настройку"));
     RestoreCursor();
-    if (FCurrentDevice)
-        QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnCalibrationStep, 0, 0, 9);
 }
 
 void TFormMain::TabSheetCalibrShow() {

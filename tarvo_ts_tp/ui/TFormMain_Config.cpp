@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 
 namespace {
@@ -30,6 +31,16 @@ QString Bps(TBaudRate rate) {
     return QString::number(BaudRateToInt(rate));
 }
 
+// The value the field shows: false when its text is no valid value (it would send its last valid one).
+bool ShownSpinValue(const QSpinBox* field, int& value) {
+    bool ok = false;
+    const int v = field->locale().toInt(field->cleanText(), &ok);
+    if (!ok || v < field->minimum() || v > field->maximum())
+        return false;
+    value = v;
+    return true;
+}
+
 std::span<const std::uint8_t> ReplyData(const TModbusCmdQuery& q) {
     const int n = qBound(0, int(q.RegCount), TModbusCmdQuery::BufferSize);
     return std::span<const std::uint8_t>(q.Buffer.data(), std::size_t(n));
@@ -41,8 +52,14 @@ std::span<const std::uint8_t> ReplyData(const TModbusCmdQuery& q) {
 // Controls
 
 void TFormMain::SelectSensorTypeByItemindex(int i) {
-    if (i < 0 || i >= CheckListBoxSensorType->count())
+    if (i < 0 || i >= CheckListBoxSensorType->count()) {
+        // A code the list does not hold (the transducer's own): no item stands for it.
+        const QSignalBlocker block(CheckListBoxSensorType);
+        for (int k = 0; k < CheckListBoxSensorType->count(); ++k)
+            CheckListBoxSensorType->item(k)->setCheckState(Qt::Unchecked);
+        CheckListBoxSensorType->setCurrentRow(-1);
         return;
+    }
     {
         const QSignalBlocker block(CheckListBoxSensorType);
         for (int k = 0; k < CheckListBoxSensorType->count(); ++k)
@@ -179,6 +196,8 @@ TConfigPageValues TFormMain::ConfigPageValues() const {
     v.wire4 = RadioButton4WiredScheme->isChecked();
     v.top = JvSpinEditTopTBound->value();
     v.bottom = JvSpinEditBottomTBound->value();
+    v.topShown = ShownSpinValue(JvSpinEditTopTBound, v.top);
+    v.bottomShown = ShownSpinValue(JvSpinEditBottomTBound, v.bottom);
     v.direct = RadioButtonDirectCurrentOutput->isChecked();
     v.inverted = RadioButtonInvertedCurrentOutput->isChecked();
     v.rangeIndex = ComboBoxCurrentOutputRange->currentIndex();
@@ -187,7 +206,9 @@ TConfigPageValues TFormMain::ConfigPageValues() const {
             v.alarmCode = int(k) + 1;
     v.averagingOn = CheckBoxAveragingTurnOn->isChecked();
     v.averagingTime = JvSpinEditAveragingTime->value();
+    v.averagingShown = !v.averagingOn || ShownSpinValue(JvSpinEditAveragingTime, v.averagingTime);
     v.address = JvSpinEditConfSlaveID->value();
+    v.addressShown = ShownSpinValue(JvSpinEditConfSlaveID, v.address);
     v.baudText = ComboBoxConfBaudrate->currentText();
     return v;
 }
@@ -200,7 +221,7 @@ bool TFormMain::IsConfigChanged() const {
 // Configuration read and write
 
 void TFormMain::ActionReadConfigExecute() {
-    if (!FCurrentDevice)
+    if (!FCurrentDevice || FCommand.Busy())
         return;
     QueueConfigRead(false);
     SetWaitCursor();
@@ -209,12 +230,15 @@ void TFormMain::ActionReadConfigExecute() {
 void TFormMain::QueueConfigRead(bool toNewAddr) {
     const TTarvoDevice& d = *FCurrentDevice;
     if (toNewAddr)
-        QueueQuery(d.NewAddr, modbus::fnReadHoldingRegisters, tarvo::ConfigStart, tarvo::ConfigRegs, 0, true);
+        QueueCommand(d.NewAddr, modbus::fnReadHoldingRegisters, tarvo::ConfigStart, tarvo::ConfigRegs, 0, true);
     else
-        QueueQuery(d.ModbusAddr, modbus::fnReadHoldingRegisters, tarvo::ConfigStart, tarvo::ConfigRegs);
+        QueueCommand(d.ModbusAddr, modbus::fnReadHoldingRegisters, tarvo::ConfigStart, tarvo::ConfigRegs);
 }
 
 void TFormMain::ActionWriteConfigExecute() {
+    // A write or read still waiting for its reply takes no second press.
+    if (FCommand.Busy())
+        return;
     if (PageControl->currentWidget() != TabSheetDeviceConfig)
         PageControl->setCurrentWidget(TabSheetDeviceConfig);
     if (!FCurrentDevice) {
@@ -237,8 +261,8 @@ void TFormMain::ActionWriteConfigExecute() {
     if (w.changeBaud)
         d.NewBaudrate = w.newBaud;
     EncodeConfigBlock(w.block, std::span<std::uint8_t>(QueryData.data(), QueryData.size()));
-    QueueQuery(d.ModbusAddr, modbus::fnWriteMultipleRegisters, tarvo::ConfigStart, tarvo::ConfigRegs, 0,
-               w.changeAddr);
+    QueueCommand(d.ModbusAddr, modbus::fnWriteMultipleRegisters, tarvo::ConfigStart, tarvo::ConfigRegs, 0,
+                 w.changeAddr);
     SetWaitCursor();
 }
 
@@ -249,33 +273,78 @@ void TFormMain::OnConfigWritten() {
     const bool toNewAddr = ReceivedQuery.IsChangeModbusSlaveAddr && d.ModbusAddr != d.NewAddr;
     // The transducer answers a rate change at the old rate and then listens at the new one only: the
     // read that confirms the change has to go out at the new rate.
-    if (d.Baudrate != d.NewBaudrate)
-        FollowBaudRateChange();
+    if (d.Baudrate != d.NewBaudrate && !FollowBaudRateChange())
+        return;
     QueueConfigRead(toNewAddr);
 }
 
-void TFormMain::FollowBaudRateChange() {
+bool TFormMain::FollowBaudRateChange() {
     const TTarvoDevice& d = *FCurrentDevice;
     CloseCommLink();
-    OpenCommLink(d.ComPortName, d.NewBaudrate);
+    // A port that does not open again has gone as far as the program can tell.
+    if (!OpenCommLink(d.ComPortName, d.NewBaudrate, true) || (!FPortOpener && !CommThreadConnected())) {
+        LosePort();
+        return false;
+    }
+    FRateCheck = TRateCheck::NewRate;
     const bool toNewAddr = ReceivedQuery.IsChangeModbusSlaveAddr && d.ModbusAddr != d.NewAddr;
     SetPanel(3, QStringLiteral("Изменение скорости обмена ") + PortDisplayName(d.ComPortName, true) +
                     QStringLiteral(" (") + Bps(d.NewBaudrate) + QStringLiteral(") адрес ") +
                     QString::number(toNewAddr ? d.NewAddr : d.ModbusAddr));
+    return true;
 }
 
 void TFormMain::RecoverBaudRateChange() {
     if (!FCurrentDevice)
         return;
     const TTarvoDevice& d = *FCurrentDevice;
-    FollowBaudRateChange();
+    if (!FollowBaudRateChange())
+        return;
     QueueConfigRead(ReceivedQuery.IsChangeModbusSlaveAddr && d.ModbusAddr != d.NewAddr);
+}
+
+void TFormMain::FallBackToOldRate() {
+    if (!FCurrentDevice)
+        return;
+    TTarvoDevice& d = *FCurrentDevice;
+    FRateTried = d.NewBaudrate;
+    FAddrTried = ReceivedQuery.IsChangeModbusSlaveAddr ? d.NewAddr : d.ModbusAddr;
+    d.NewBaudrate = d.Baudrate;
+    d.NewAddr = d.ModbusAddr;
+    CloseCommLink();
+    if (!OpenCommLink(d.ComPortName, d.Baudrate, true) || (!FPortOpener && !CommThreadConnected())) {
+        LosePort();
+        return;
+    }
+    FRateCheck = TRateCheck::OldRate;
+    QueueConfigRead(false);
+    SetWaitCursor();
+}
+
+void TFormMain::ReturnToNewRate() {
+    if (!FCurrentDevice)
+        return;
+    // Silent at both rates: the transducer may well have taken the change and only its replies were lost.
+    // The program waits at the new rate, with the change still pending, for a read to confirm it.
+    TTarvoDevice& d = *FCurrentDevice;
+    d.NewBaudrate = FRateTried;
+    d.NewAddr = FAddrTried;
+    CloseCommLink();
+    if (!OpenCommLink(d.ComPortName, d.NewBaudrate, true) || (!FPortOpener && !CommThreadConnected())) {
+        LosePort();
+        return;
+    }
+    SetPanel(3, QStringLiteral("Изменение скорости обмена ") + PortDisplayName(d.ComPortName, true) +
+                    QStringLiteral(" (") + Bps(d.NewBaudrate) + QStringLiteral(") адрес ") +
+                    QString::number(d.NewAddr));
 }
 
 void TFormMain::OnConfigRead() {
     if (!FCurrentDevice)
         return;
     TTarvoDevice& d = *FCurrentDevice;
+    const bool keptOldRate = FRateCheck == TRateCheck::OldRate;
+    FRateCheck = TRateCheck::None;
     SetPanel(3, QString());
     TConfigBlock block;
     DecodeConfigBlock(ReplyData(ReceivedQuery), block);
@@ -297,15 +366,19 @@ void TFormMain::OnConfigRead() {
         SetPanel(2, QStringLiteral("Адрес ") + QString::number(d.ModbusAddr));
     }
     FillConfigControls();
+    // The transducer answers at the rate it had: the change never reached it.
+    if (keptOldRate)
+        ShowErrorBox(QStringLiteral("Конфигурация не изменена: преобразователь отвечает на прежней скорости ") +
+                     Bps(d.Baudrate) + QStringLiteral(" бод"));
 }
 
 // ---------------------------------------------------------------------------------------------------
 // Sensor data
 
 void TFormMain::ActionReadDopDataExecute() {
-    if (!FCurrentDevice)
+    if (!FCurrentDevice || FCommand.Busy())
         return;
-    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnReadHoldingRegisters, tarvo::SensorDataStart,
+    QueueCommand(FCurrentDevice->ModbusAddr, modbus::fnReadHoldingRegisters, tarvo::SensorDataStart,
                tarvo::SensorDataRegs);
     SetWaitCursor();
 }
@@ -319,7 +392,7 @@ void TFormMain::OnSensorDataRead() {
 }
 
 void TFormMain::ActionWriteDopDataExecute() {
-    if (!FCurrentDevice)
+    if (!FCurrentDevice || FCommand.Busy())
         return;
     // A signed number is stored as its 32-bit two's complement; a number read back (shown unsigned)
     // must be writable unchanged too, so the whole 32-bit range of both readings is taken.
@@ -330,11 +403,16 @@ void TFormMain::ActionWriteDopDataExecute() {
         ShowErrorBox(QStringLiteral("Недопустимое значение номера датчика!"));
         return;
     }
+    // Nothing is written while the name holds characters the transducer cannot store.
+    if (const QString refusal = SensorNameRefusal(EditSensorName->text()); !refusal.isEmpty()) {
+        ShowErrorBox(refusal);
+        return;
+    }
     TTarvoDevice& d = *FCurrentDevice;
     d.StoredSensorNumber = std::uint32_t(number);
     d.SetStoredSensorName(EditSensorName->text());
     d.EncodeSensorData(std::span<std::uint8_t>(QueryData.data(), QueryData.size()));
-    QueueQuery(d.ModbusAddr, modbus::fnWriteMultipleRegisters, tarvo::SensorDataStart, tarvo::SensorDataRegs);
+    QueueCommand(d.ModbusAddr, modbus::fnWriteMultipleRegisters, tarvo::SensorDataStart, tarvo::SensorDataRegs);
     SetWaitCursor();
 }
 

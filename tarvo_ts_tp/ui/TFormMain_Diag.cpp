@@ -87,8 +87,9 @@ void TFormMain::PageControlChange(QWidget* entered) {
 
 void TFormMain::OnDiagValues() {
     static const QString NoAnswer = QStringLiteral("Преобразователь не отвечает на запрос");
-    if (StatusPanels[3]->text() == NoAnswer)
+    if (StatusPanels[3]->text() == NoAnswer || (!FPollFailure.isEmpty() && StatusPanels[3]->text() == FPollFailure))
         SetPanel(3, QString());
+    FPollFailure.clear();
     FNoAnswerCount = 0;
     if (!FCurrentDevice)
         return;
@@ -97,15 +98,19 @@ void TFormMain::OnDiagValues() {
     DecodeDiagData(std::span<const std::uint8_t>(ReceivedQuery.Buffer.data(), std::size_t(n)), d.DiagData);
 
     const TDiagDisplay s = DiagDisplay(d, QLocale());
-    IndicatorT->setIndicatorstring(s.temperature);
+    // A value too long for its indicator shows the overflow sign, not its leftmost digits.
+    const auto show = [](TLcdIndicator* ind, const QString& text) {
+        ind->setIndicatorstring(FitIndicatorText(text, ind->SignNumber()));
+    };
+    show(IndicatorT, s.temperature);
     LabelRU->setText(s.ruLabel);
     LabelRUUnits->setText(s.ruUnits);
-    IndicatorRU->setIndicatorstring(s.ru);
+    show(IndicatorRU, s.ru);
     IndicatorRline->setEnabled(s.rlineEnabled);
-    IndicatorRline->setIndicatorstring(s.rline);
+    show(IndicatorRline, s.rline);
     LabelRLine->setEnabled(s.rlineEnabled);
     LabelRLineUnits->setEnabled(s.rlineEnabled);
-    IndicatorTkor->setIndicatorstring(s.bodyTemperature);
+    show(IndicatorTkor, s.bodyTemperature);
     LabelSelfDiag->setText(s.selfDiag);
     IndicatorCalibrDate->setIndicatorstring(s.calibrDate);
     EditCalibrNum->setText(s.calibrNumber);
@@ -114,26 +119,32 @@ void TFormMain::OnDiagValues() {
 // ---------------------------------------------------------------------------------------------------
 // Zero correction
 
+bool TFormMain::CanStartCorrection() const {
+    return FPrgState == PSPolling && FCurrentDevice && !FCommand.Busy();
+}
+
 void TFormMain::PerformZeroCorrection() {
-    if (FPrgState != PSPolling || !FCurrentDevice)
+    if (FPrgState != PSPolling || !FCurrentDevice || FCommand.Busy())
         return;
-    if (!AskQuestion(QStringLiteral("Провести подстройку \"0\"?")) || !FCurrentDevice)
+    // The question runs its own event loop: the port may be gone, or another command under way, by
+    // the time it is answered.
+    if (!AskQuestion(QStringLiteral("Провести подстройку \"0\"?")) || !CanStartCorrection())
         return;
     QueryData[0] = 1;
     SetPanel(3, QStringLiteral("Подстройка 0 °С..."));
-    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnZeroCorrection, 0, 0);
+    QueueCommand(FCurrentDevice->ModbusAddr, modbus::fnZeroCorrection, 0, 0);
 }
 
 void TFormMain::ClearZeroCorrection() {
-    if (FPrgState != PSPolling || !FCurrentDevice)
+    if (FPrgState != PSPolling || !FCurrentDevice || FCommand.Busy())
         return;
     if (!AskQuestion(
             QStringLiteral("Сбросить значение поправочного коэффициента на значение по-умолчанию?")) ||
-        !FCurrentDevice)
+        !CanStartCorrection())
         return;
     QueryData[0] = 0;
     SetPanel(3, QStringLiteral("Сброс подстройки 0 °С..."));
-    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnZeroCorrection, 0, 0);
+    QueueCommand(FCurrentDevice->ModbusAddr, modbus::fnZeroCorrection, 0, 0);
 }
 
 void TFormMain::OnZeroCorrection() {
@@ -147,26 +158,26 @@ void TFormMain::OnZeroCorrection() {
 // NSX correction
 
 void TFormMain::PerformNSXCorrection() {
-    if (FPrgState != PSPolling || !FCurrentDevice)
+    if (FPrgState != PSPolling || !FCurrentDevice || FCommand.Busy())
         return;
     if (!FCurrentDevice->TempCheckForNSXCorrection(FCurrentDevice->DiagData.Temperature))
         return;
-    if (!AskQuestion(QStringLiteral("Провести подстройку НСХ?")) || !FCurrentDevice)
+    if (!AskQuestion(QStringLiteral("Провести подстройку НСХ?")) || !CanStartCorrection())
         return;
     std::fill_n(QueryData.begin(), 4, std::uint8_t(0));
     SetPanel(3, QStringLiteral("Подстройка НСХ..."));
-    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnNsxCorrection, 0, 0, 1);
+    QueueCommand(FCurrentDevice->ModbusAddr, modbus::fnNsxCorrection, 0, 0, 1);
 }
 
 void TFormMain::ClearNSXCorrection() {
-    if (FPrgState != PSPolling || !FCurrentDevice)
+    if (FPrgState != PSPolling || !FCurrentDevice || FCommand.Busy())
         return;
-    if (!AskQuestion(QStringLiteral("Сбросить подстройку НСХ?")) || !FCurrentDevice)
+    if (!AskQuestion(QStringLiteral("Сбросить подстройку НСХ?")) || !CanStartCorrection())
         return;
     const std::uint8_t reset[4] = {0, 0, 0, 1};
     std::copy_n(reset, 4, QueryData.begin());
     SetPanel(3, QStringLiteral("Сброс подстройки НСХ..."));
-    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnNsxCorrection, 0, 0, 1);
+    QueueCommand(FCurrentDevice->ModbusAddr, modbus::fnNsxCorrection, 0, 0, 1);
 }
 
 void TFormMain::OnNsxCorrection() {
@@ -189,18 +200,22 @@ void TFormMain::OnNsxCorrection() {
     dialog.JvSpinEditCorrNSXRealTemp->setValue(FCurrentDevice->DiagData.Temperature / 100.0);
     dialog.LabelEnter->setText(NsxPrompt(FCurrentDevice->SensorType));
     const int result = FNsxDialogRunner ? FNsxDialogRunner(dialog) : dialog.exec();
-    if (!FCurrentDevice)
+    // Measurements stopped (or the port lost) while the dialog was open drop the rest of the correction;
+    // the panel then keeps what the stop or the loss wrote.
+    if (!FCurrentDevice || FPrgState != PSPolling) {
+        if (StatusPanels[3]->text() == QStringLiteral("Подстройка НСХ..."))
+            SetPanel(3, QString());
         return;
+    }
     if (result != QDialog::Accepted) {
         SetPanel(3, QStringLiteral("Процедура подстройки НСХ отменена"));
         return;
     }
-    // Measurements stopped while the dialog was open drop the rest of the correction.
-    if (FPrgState != PSPolling)
-        return;
     const std::int32_t t = TemperatureToHundredths(dialog.JvSpinEditCorrNSXRealTemp->value());
-    if (!FCurrentDevice->TempCheckForNSXCorrection(t))
+    if (!FCurrentDevice->TempCheckForNSXCorrection(t)) {
+        SetPanel(3, QString()); // refused: the correction has ended
         return;
+    }
     PutIntBE(t, std::span<std::uint8_t>(QueryData.data(), QueryData.size()), 0, 4);
-    QueueQuery(FCurrentDevice->ModbusAddr, modbus::fnNsxCorrection, 0, 0, 2);
+    QueueCommand(FCurrentDevice->ModbusAddr, modbus::fnNsxCorrection, 0, 0, 2);
 }

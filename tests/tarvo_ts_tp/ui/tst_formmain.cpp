@@ -12,6 +12,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -88,6 +90,7 @@ class TstFormMain : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void frame();
+    void queueCounterAsShown();
     void actions_data();
     void actions();
     void stateTable_data();
@@ -209,6 +212,30 @@ void TstFormMain::frame() {
 
     QVERIFY(form.AboutBox());
     QCOMPARE(form.EnterCorrNSXDialog()->windowTitle(), QStringLiteral("Подстройка НСХ"));
+}
+
+// The tool bar holds the counter: only the tool bar's own rule hides it in the window as shown.
+void TstFormMain::queueCounterAsShown() {
+    {
+        TFormMain form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(!LoggingEnabled);
+        QVERIFY(!form.StaticText1->isVisible());
+    }
+    QFile on(QDir(logDir_.path()).filePath(QStringLiteral("logging.on")));
+    QVERIFY(on.open(QIODevice::WriteOnly));
+    on.close();
+    {
+        TFormMain form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(LoggingEnabled);
+        QVERIFY(form.StaticText1->isVisible());
+    }
+    QVERIFY(on.remove());
+    TFormMain quiet;
+    QVERIFY(!LoggingEnabled);
 }
 
 void TstFormMain::actions_data() {
@@ -447,17 +474,29 @@ void TstFormMain::errorPath_data() {
     QTest::newRow("configuration while connecting")
         << PSInit << 3 << 49 << 0 << Timeout << PSNoDevice << Timeout << QStringList();
     QTest::newRow("port lost while paused")
-        << PSPausePolling << 3 << 17 << 0 << PortLost << PSNoDevice << "" << QStringList{PortLost};
+        << PSPausePolling << 3 << 17 << 0 << PortLost << PSNoDevice << PortLost << QStringList{PortLost};
     QTest::newRow("purge error 5 while polling")
-        << PSPolling << 3 << 33 << 0 << purge5 << PSNoDevice << "" << QStringList{PortLost};
+        << PSPolling << 3 << 33 << 0 << purge5 << PSNoDevice << PortLost << QStringList{PortLost};
+    // A failed poll of any kind says what failed.
     QTest::newRow("purge error 6 is no port loss")
-        << PSPolling << 3 << 33 << 0 << purge6 << PSPolling << "" << QStringList();
+        << PSPolling << 3 << 33 << 0 << purge6 << PSPolling << purge6 << QStringList();
+    QTest::newRow("poll with a bad CRC")
+        << PSPolling << 3 << 33 << 0 << crc << PSPolling << crc << QStringList();
     QTest::newRow("reply in no device")
         << PSNoDevice << 3 << 49 << 0 << crc << PSNoDevice << "" << QStringList();
     QTest::newRow("port lost in no device")
-        << PSNoDevice << 3 << 49 << 0 << PortLost << PSNoDevice << "" << QStringList{PortLost};
+        << PSNoDevice << 3 << 49 << 0 << PortLost << PSNoDevice << PortLost << QStringList{PortLost};
     QTest::newRow("leaving calibration fails")
-        << PSCalibr << 100 << 0 << 9 << PortLost << PSCalibr << "" << QStringList();
+        << PSCalibr << 100 << 0 << 9 << Timeout << PSCalibr << "" << QStringList();
+    // A lost port is recognised before every other rule.
+    QTest::newRow("port lost leaving calibration")
+        << PSCalibr << 100 << 0 << 9 << PortLost << PSNoDevice << PortLost << QStringList{PortLost};
+    QTest::newRow("port lost in a calibration step")
+        << PSCalibr << 100 << 0 << 2 << PortLost << PSNoDevice << PortLost << QStringList{PortLost};
+    QTest::newRow("port lost in a zero correction")
+        << PSPolling << 101 << 0 << 0 << PortLost << PSNoDevice << PortLost << QStringList{PortLost};
+    QTest::newRow("port lost in a configuration write")
+        << PSPausePolling << 16 << 49 << 0 << PortLost << PSNoDevice << PortLost << QStringList{PortLost};
     QTest::newRow("calibration step fails")
         << PSCalibr << 100 << 0 << 2 << crc << PSPausePolling << "" << QStringList{crc};
     QTest::newRow("zero correction fails")

@@ -1,6 +1,7 @@
 // Rules of the pages without a window: what counts as a configuration change, the written block, the
 // calibration current limits and the display of diagnostic values.
 #include "PageRules.h"
+#include "PendingCommand.h"
 
 #include <QTest>
 #include <functional>
@@ -61,6 +62,17 @@ private Q_SLOTS:
     void diagDisplay_data();
     void diagDisplay();
     void nsxPrompt();
+    void unknownSensorType_data();
+    void unknownSensorType();
+    void boundsOfDisabledRangeFields();
+    void fieldTexts_data();
+    void fieldTexts();
+    void indicatorFit_data();
+    void indicatorFit();
+    void sensorNameRefusal_data();
+    void sensorNameRefusal();
+    void selfDiagLineBreak();
+    void pendingCommand();
 };
 
 void TstPageRules::configChanged_data() {
@@ -242,6 +254,167 @@ void TstPageRules::nsxPrompt() {
              QStringLiteral("Введите значение измеренной температуры\r\n менее -55 °C или более 90 °C"));
     QCOMPARE(NsxPrompt(11),
              QStringLiteral("Введите значение измеренной температуры\r\n менее 270 °C или более 630 °C"));
+}
+
+// A code outside the list: no item is checked, and a write of another setting sends the code back.
+void TstPageRules::unknownSensorType_data() {
+    QTest::addColumn<int>("code");
+    QTest::newRow("0") << 0;
+    QTest::newRow("12") << 12;
+    QTest::newRow("200") << 200;
+}
+
+void TstPageRules::unknownSensorType() {
+    QFETCH(int, code);
+    TTarvoDevice d = Device(118);
+    d.SensorType = std::uint8_t(code);
+    TConfigPageValues v = Page(d);
+    v.sensorItem = -1;
+    QVERIFY(!IsConfigChanged(&d, v));
+    v.averagingOn = true;
+    v.averagingTime = 5;
+    const TConfigWrite w = PlanConfigWrite(d, v);
+    QVERIFY2(w.refusal.isEmpty(), qPrintable(w.refusal));
+    QCOMPARE(int(w.block.SensorType), code);
+    QCOMPARE(int(w.block.AveragingTime), 5);
+    QCOMPARE(int(w.block.ConnScheme), 3);
+}
+
+// A 115 has no current output and its range fields are disabled: a type whose limits the old bounds
+// miss is still written, with the bounds brought inside them.
+void TstPageRules::boundsOfDisabledRangeFields() {
+    for (const int type : {10, 11}) { // ТПП (S), ТПР (B)
+        TTarvoDevice d = Device(115);
+        TConfigPageValues v = Page(d);
+        v.sensorItem = type - 1;
+        const TConfigWrite w = PlanConfigWrite(d, v);
+        QVERIFY2(w.refusal.isEmpty(), qPrintable(w.refusal));
+        std::int32_t from = 0, to = 0;
+        GetLowLimitRange(type, from, to);
+        QCOMPARE(w.block.RangeLowLimit, qBound(from, std::int32_t(-50), to));
+        GetHighLimitRange(type, from, to);
+        QCOMPARE(w.block.RangeHighLimit, qBound(from, std::int32_t(150), to));
+        QCOMPARE(int(w.block.SensorType), type);
+        // Where the user edits the bounds, bounds outside the limits are still refused.
+        TTarvoDevice e = Device(118);
+        TConfigPageValues u = Page(e);
+        u.sensorItem = type - 1;
+        QCOMPARE(PlanConfigWrite(e, u).refusal,
+                 QStringLiteral("Недопустимое значение нижней границы диапазона измерения!"));
+    }
+}
+
+// A field whose text is no value of it sends nothing, even when its last valid value is unchanged.
+void TstPageRules::fieldTexts_data() {
+    QTest::addColumn<int>("typeId");
+    QTest::addColumn<Edit>("edit");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("address") << 118 << Edit([](TConfigPageValues& v) { v.addressShown = false; })
+                             << "Недопустимое значение адреса: введите число от 1 до 247";
+    QTest::newRow("averaging") << 118 << Edit([](TConfigPageValues& v) {
+        v.averagingOn = true;
+        v.averagingShown = false;
+    }) << "Недопустимое время усреднения: введите число от 1 до 30";
+    QTest::newRow("bottom") << 118 << Edit([](TConfigPageValues& v) { v.bottomShown = false; })
+                            << "Недопустимое значение нижней границы диапазона измерения!";
+    QTest::newRow("top") << 118 << Edit([](TConfigPageValues& v) { v.topShown = false; })
+                         << "Недопустимое значение верхней границы диапазона измерения!";
+    // Disabled range fields are not the user's to fill.
+    QTest::newRow("disabled bounds") << 115 << Edit([](TConfigPageValues& v) {
+        v.topShown = false;
+        v.address = 6;
+    }) << "";
+}
+
+void TstPageRules::fieldTexts() {
+    QFETCH(int, typeId);
+    QFETCH(Edit, edit);
+    QFETCH(QString, refusal);
+    const TTarvoDevice d = Device(std::uint8_t(typeId));
+    TConfigPageValues v = Page(d);
+    edit(v);
+    const TConfigWrite w = PlanConfigWrite(d, v);
+    QCOMPARE(w.refusal, refusal);
+    QVERIFY(!w.refusalIsWarning);
+}
+
+void TstPageRules::indicatorFit_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("cells");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("fits with its point") << "-50.000" << 6 << "-50.000";
+    QTest::newRow("six digits and a point") << "1234.56" << 6 << "1234.56";
+    QTest::newRow("resistance too long") << "-2147483.648" << 6 << "-OL";
+    QTest::newRow("EMF too long") << "-123456" << 6 << "-OL";
+    QTest::newRow("positive too long") << "1234567" << 6 << "OL";
+    QTest::newRow("comma separator") << "21474836,47" << 6 << "OL";
+    QTest::newRow("no value stays") << "-------" << 6 << "-------";
+    QTest::newRow("empty") << "" << 6 << "";
+}
+
+void TstPageRules::indicatorFit() {
+    QFETCH(QString, text);
+    QFETCH(int, cells);
+    QFETCH(QString, shown);
+    QCOMPARE(FitIndicatorText(text, cells), shown);
+}
+
+void TstPageRules::sensorNameRefusal_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("refusal");
+    const QString head =
+        QStringLiteral("Тип датчика содержит символы, которые преобразователь не может хранить: ");
+    const QString emoji = QString::fromUcs4(U"\U0001F600", 1);
+    QTest::newRow("storable") << "ТСП-100 №5 € ?" << "";
+    QTest::newRow("no code page form") << "Датчик 中中" << head + "«中». Замените их.";
+    QTest::newRow("emoji") << QStringLiteral("T ") + emoji << head + "«" + emoji + "». Замените их.";
+    QTest::newRow("tab and line feed") << "a\tb\nc" << head + "табуляция, перевод строки. Замените их.";
+    QTest::newRow("other control") << QString(QChar(0x01)) << head + "управляющий символ U+0001. Замените их.";
+}
+
+void TstPageRules::sensorNameRefusal() {
+    QFETCH(QString, name);
+    QFETCH(QString, refusal);
+    QCOMPARE(SensorNameRefusal(name), refusal);
+}
+
+// Code 3 breaks its line with LF CR: the label shows one line break and no blank before the second line.
+void TstPageRules::selfDiagLineBreak() {
+    TTarvoDevice d = Device(118);
+    d.DiagData.SelfDiagCode = 3;
+    const QString shown = DiagDisplay(d, QLocale::c()).selfDiag;
+    QCOMPARE(shown, QStringLiteral("1. Обрыв или короткое замыкание датчика температуры\n"
+                                   "2. Измеренная температура за пределами диапазона измерения"));
+    QVERIFY(SelfDiagText(3).contains(QStringLiteral("\n\r"))); // the text itself is kept
+}
+
+void TstPageRules::pendingCommand() {
+    TPendingCommand c;
+    QVERIFY(!c.Busy());
+    c.Sent(0); // not queued: nothing waits
+    QVERIFY(!c.Busy());
+    c.Sent(10);
+    QVERIFY(c.Busy());
+    QCOMPARE(c.Take(0), TPendingCommand::TReply::Other); // a reply without a number
+    QCOMPARE(c.Take(9), TPendingCommand::TReply::Other); // a poll
+    QVERIFY(c.Busy());
+    QCOMPARE(c.Take(10), TPendingCommand::TReply::Wanted);
+    QVERIFY(!c.Busy());
+    QCOMPARE(c.Take(10), TPendingCommand::TReply::Other);
+    // Given up: its late reply is dropped, once; the next command's reply is wanted.
+    c.Sent(11);
+    c.Abandon();
+    QVERIFY(!c.Busy());
+    c.Sent(12);
+    QCOMPARE(c.Take(11), TPendingCommand::TReply::Dropped);
+    QVERIFY(c.Busy());
+    QCOMPARE(c.Take(11), TPendingCommand::TReply::Other);
+    QCOMPARE(c.Take(12), TPendingCommand::TReply::Wanted);
+    // A command that follows another before its reply gives the first up.
+    c.Sent(13);
+    c.Sent(14);
+    QCOMPARE(c.Take(13), TPendingCommand::TReply::Dropped);
+    QCOMPARE(c.Take(14), TPendingCommand::TReply::Wanted);
 }
 
 QTEST_APPLESS_MAIN(TstPageRules)

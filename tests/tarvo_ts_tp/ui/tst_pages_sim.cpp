@@ -266,12 +266,13 @@ void TstPagesSim::rateChangeReplyLost() {
     QVERIFY(sim_->command(QStringLiteral("fault 0:1 truncate 0")).startsWith(QLatin1String("ok")));
     form.ActionWriteConfig->trigger();
     // The transducer takes the rate but its reply never arrives; the program reopens the port at the new
-    // rate and reads the configuration there. That read is lost too, so the recovery text stays.
+    // rate and reads the configuration there. That read is lost too, and so is the read at the old rate
+    // that follows: the program waits at the new rate again, the change still pending.
     QTRY_COMPARE(Get(QStringLiteral("get 0:1 rate")), QStringLiteral("57600"));
     QTRY_COMPARE(form.StatusPanels[3]->text(), QStringLiteral("Изменение скорости обмена ") +
                                                    sim_->portPath(0) + QStringLiteral(" (57600) адрес 1"));
+    QTRY_VERIFY_WITH_TIMEOUT(!form.CommandPending() && NothingQueued(), 8000);
     QCOMPARE(CommThreadBaudRate(), CBR_57600);
-    QVERIFY(QTest::qWaitFor([] { return NothingQueued(); }, 3000));
     QCOMPARE(form.StatusPanels[3]->text(), QStringLiteral("Изменение скорости обмена ") + sim_->portPath(0) +
                                                QStringLiteral(" (57600) адрес 1"));
     QCOMPARE(form.CurrentDevice()->Baudrate, CBR_19200); // the change is still pending
@@ -323,6 +324,8 @@ void TstPagesSim::sensorData() {
     QCOMPARE(expected.size(), 7 + 32);
     QCOMPARE(Rx(*sim_, 0).left(expected.size()).toHex(' '), expected.toHex(' '));
     QCOMPARE(Get(QStringLiteral("get 0:1 sensorname")), name.left(28));
+    // The link has finished the write; the window handles its reply before it takes the next command.
+    QTRY_VERIFY(!form.CommandPending());
 
     // Read back: the negative number comes back as its unsigned 32-bit reading, which can be written again.
     form.EditSensorName->clear();
@@ -334,6 +337,7 @@ void TstPagesSim::sensorData() {
     QVERIFY(QTest::qWaitFor([] { return NothingQueued(); }, 3000));
     QCOMPARE(Get(QStringLiteral("get 0:1 sensornumber")), QStringLiteral("4294967291"));
     QVERIFY(messages.boxes.isEmpty());
+    QTRY_VERIFY(!form.CommandPending());
 
     // A failed write reads the transducer's values back into the fields.
     QVERIFY(sim_->command(QStringLiteral("fault 0:1 exception 3")).startsWith(QLatin1String("ok")));
