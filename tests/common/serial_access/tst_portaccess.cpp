@@ -1,6 +1,7 @@
 // Why a port cannot be opened, on real nodes: missing paths, held and locked ports, files of other
 // groups and modes that an unprivileged user opens through the probe.
 #include "PortAccess.h"
+#include "PtyPair.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -24,22 +25,6 @@ Q_DECLARE_METATYPE(serialaccess::TRightsAdvice)
 
 namespace {
 
-// A pseudo-terminal whose slave end is a port like any other.
-struct Pty {
-    int master = -1;
-    QString slave;
-    Pty() {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0)
-            slave = QString::fromLocal8Bit(ptsname(master));
-    }
-    ~Pty() {
-        if (master >= 0)
-            ::close(master);
-    }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-};
 
 gid_t GroupId(const char* name, gid_t fallback) {
     const group* g = getgrnam(name);

@@ -5,6 +5,7 @@
 // TARVO_SCREENSHOT_DIR=<dir> saves a picture of each page; TARVO_MEMORY_CHECK=1 runs 1000 polls.
 #include "LcdIndicator.h"
 #include "PageInput.h"
+#include "ResidentSet.h"
 #include "ScriptedHost.h"
 #include "SimFixture.h"
 #include "TCalibrationPage.h"
@@ -178,15 +179,6 @@ void TstTsFieldworkSim::silentTransducerEndsDiagnostics() {
 void TstTsFieldworkSim::memoryStaysFlat() {
     if (qEnvironmentVariableIntValue("TARVO_MEMORY_CHECK") == 0)
         QSKIP("set TARVO_MEMORY_CHECK=1 to run 1000 polls");
-    auto rssKb = [] {
-        QFile f(QStringLiteral("/proc/self/status"));
-        if (!f.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray& line : f.readAll().split('\n'))
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').first().toInt();
-        return -1;
-    };
     Connect(3);
     TDiagnosticPage* p = form->tsDiagnostic;
     QTest::mouseClick(p->btnBeginDiagnostics, Qt::LeftButton);
@@ -200,9 +192,9 @@ void TstTsFieldworkSim::memoryStaysFlat() {
         return true;
     };
     QVERIFY(polls(100));
-    const int before = rssKb();
+    const int before = ResidentSetKb();
     QVERIFY(polls(1000));
-    const int after = rssKb();
+    const int after = ResidentSetKb();
     qInfo("VmRSS after 100 polls: %d kB, after 1000 more: %d kB (%+d kB)", before, after, after - before);
     QVERIFY(after - before < 512);
     QVERIFY(dialog.shown.isEmpty());

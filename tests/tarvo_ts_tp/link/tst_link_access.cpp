@@ -2,6 +2,7 @@
 // from a port that another program holds, and from a missing one.
 #include "ModbusComm.h"
 #include "PortAccess.h"
+#include "PtyPair.h"
 
 #include <QFile>
 #include <QProcess>
@@ -17,21 +18,6 @@
 
 namespace {
 
-struct Pty {
-    int master = -1;
-    QString slave;
-    Pty() {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0)
-            slave = QString::fromLocal8Bit(ptsname(master));
-    }
-    ~Pty() {
-        if (master >= 0)
-            ::close(master);
-    }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-};
 
 QString OpenText(const QString& port) {
     TQueryQueues queues;

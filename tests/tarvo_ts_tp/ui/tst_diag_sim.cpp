@@ -2,6 +2,7 @@
 // the zero and NSX corrections with their refusals, and a lost port.
 #include "LcdIndicator.h"
 #include "ModbusRtu.h"
+#include "ResidentSet.h"
 #include "ScriptedMessages.h"
 #include "SimForm.h"
 #include "TFormEnterCorrNSX.h"
@@ -367,15 +368,6 @@ void TstDiagSim::nsxCorrection() {
 void TstDiagSim::memoryStaysFlat() {
     if (qEnvironmentVariableIntValue("TARVO_MEMORY_CHECK") == 0)
         QSKIP("set TARVO_MEMORY_CHECK=1 to run 1000 polls");
-    auto rssKb = [] {
-        QFile f(QStringLiteral("/proc/self/status"));
-        if (!f.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray& line : f.readAll().split('\n'))
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').first().toInt();
-        return -1;
-    };
     TScriptedMessages messages;
     TFormMain form;
     QVERIFY(Start(form, 7));
@@ -390,9 +382,9 @@ void TstDiagSim::memoryStaysFlat() {
         return true;
     };
     QVERIFY(polls(100)); // warm-up: caches, fonts, pixmaps
-    const int before = rssKb();
+    const int before = ResidentSetKb();
     QVERIFY(polls(1000));
-    const int after = rssKb();
+    const int after = ResidentSetKb();
     qInfo("VmRSS after 100 polls: %d kB, after 1000 more: %d kB (%+d kB)", before, after, after - before);
     QVERIFY(after - before < 512);
     QVERIFY(messages.boxes.isEmpty());
