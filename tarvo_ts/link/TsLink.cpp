@@ -130,14 +130,9 @@ TExchangeResult TTsLink::RunExchange(const TExchangeRow& row, const TRequest& re
     int attempt = 1;
     bool done = false;
     bool firstFrameFailed = false;
-    TrafficBegin(request, attempt);
-    if (const int written = FDriver.SendOutput(request.bytes.data(), request.length); written < request.length) {
-        TrafficSent(request, written);
-        TrafficEnd(traffic::TOutcome::PortError);
+    if (!SendFrame(request, attempt)) {
         attempt = repeatNum + 2;
         firstFrameFailed = true;
-    } else {
-        TrafficSent(request, written);
     }
     int dropped = 0;
     while (!done && attempt <= repeatNum) {
@@ -197,13 +192,8 @@ TExchangeResult TTsLink::RunExchange(const TExchangeRow& row, const TRequest& re
             FHost.SetOperationText(linktext::RepeatRequest);
             ProcessMessages();
             FDriver.PurgeBuffers(row.purgeInputBeforeResend, true);
-            TrafficBegin(request, attempt);
-            const int written = FDriver.SendOutput(request.bytes.data(), request.length);
-            TrafficSent(request, written);
-            if (written < request.length) {
-                TrafficEnd(traffic::TOutcome::PortError);
+            if (!SendFrame(request, attempt))
                 attempt = repeatNum + 2;
-            }
         }
     }
     TrafficEnd(traffic::TOutcome::NoReply); // a read begun for a request that is no longer awaited
@@ -319,15 +309,9 @@ TExchangeOutcome TTsLink::SendOnce(const TRequest& request) {
         return eoBusy;
     TOperation operation(*this);
     FDriver.PurgeBuffers(true, true);
-    TrafficBegin(request, 1);
-    const int written = FDriver.SendOutput(request.bytes.data(), request.length);
-    TrafficSent(request, written);
-    if (written < request.length) {
-        TrafficEnd(traffic::TOutcome::PortError);
-        return eoNoLink;
-    }
-    // Open until its reply is read (ReceiveOnce, the receive event) or the next frame goes out.
-    return eoAnswered;
+    // Its record stays open until the reply is read (ReceiveOnce, the receive event) or the next frame
+    // goes out.
+    return SendFrame(request, 1) ? eoAnswered : eoNoLink;
 }
 
 int TTsLink::ReceiveOnce(TExchangeBuffer& reply, int waitCount, int max) {
@@ -379,8 +363,10 @@ void TTsLink::ReceivePollReply(const std::uint8_t* data, int size) {
         std::memcpy(reply.data(), data, std::size_t(copied));
     TrafficPiece(reply.data(), copied);
     if (copied < 2 || reply[1] != modbus::fnReadHoldingRegisters) {
-        TrafficEnd(copied == 5 && (reply[1] & 0x80) ? traffic::TOutcome::Exception : traffic::TOutcome::WrongFunction,
-                   reply[2]);
+        if (copied == 5 && (reply[1] & 0x80))
+            TrafficEnd(traffic::TOutcome::Exception, reply[2]);
+        else
+            TrafficEnd(traffic::TOutcome::WrongFunction);
         return;
     }
     if (copied < MeasReplyLength) {
@@ -420,11 +406,18 @@ void TTsLink::TrafficBegin(const tarvo_ts::TRequest& request, int attempt, bool 
         FTraffic->ReadOn(FLastSentUs);
 }
 
-void TTsLink::TrafficSent(const tarvo_ts::TRequest& request, int written) {
-    if (!FTraffic)
-        return;
-    FTraffic->Sent(request.bytes.data(), std::max(written, 0));
-    FLastSentUs = FTraffic->Exchange().sentUs;
+bool TTsLink::SendFrame(const tarvo_ts::TRequest& request, int attempt) {
+    TrafficBegin(request, attempt);
+    const int written = FDriver.SendOutput(request.bytes.data(), request.length);
+    if (FTraffic) {
+        FTraffic->Sent(request.bytes.data(), std::max(written, 0));
+        FLastSentUs = FTraffic->Exchange().sentUs;
+    }
+    if (written < request.length) {
+        TrafficEnd(traffic::TOutcome::PortError);
+        return false;
+    }
+    return true;
 }
 
 void TTsLink::TrafficPiece(const std::uint8_t* bytes, int n) {

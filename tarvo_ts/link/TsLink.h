@@ -223,8 +223,9 @@ private:
     int ReadReply(const TExchangeRow& row, TExchangeBuffer& reply);
     void ShowExchangeMessage(const TExchangeMessage& message, int address);
     void BreakConnectionNow();
+    // Sends `request` whole (false when the port took less) and opens its traffic record.
+    bool SendFrame(const tarvo_ts::TRequest& request, int attempt);
     void TrafficBegin(const tarvo_ts::TRequest& request, int attempt, bool send = true);
-    void TrafficSent(const tarvo_ts::TRequest& request, int written);
     void TrafficPiece(const std::uint8_t* bytes, int n);
     void TrafficEnd(traffic::TOutcome outcome, std::uint8_t code = 0);
 

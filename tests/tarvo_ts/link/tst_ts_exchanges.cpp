@@ -168,6 +168,7 @@ private Q_SLOTS:
     void checksBeforeSending();
     void calibrationReadTimeoutGoesBackTo1000();
     void droppedShortRepliesAreBounded();
+    void tapGetsEachSendWithItsVerdict();
     void hungUpPortEndsTheExchange();
 
     void showDeviceError_data();
@@ -594,6 +595,74 @@ void TestTsExchanges::droppedShortRepliesAreBounded() {
     once.port->ReplyInPieces({{50, junk}, {2500, ConfReply(3, 1, 1, 0, 100, 0, 1, 0, 3)}});
     QVERIFY(once.link->ReadConfiguration().answered());
     QCOMPARE(once.port->Written().size(), 1);
+}
+
+namespace {
+struct TapRecorder : traffic::TTrafficObserver {
+    QList<traffic::TTrafficExchange> exchanges;
+    void ExchangeDone(const traffic::TTrafficExchange& e) override { exchanges << e; }
+};
+} // namespace
+
+void TestTsExchanges::tapGetsEachSendWithItsVerdict() {
+    using traffic::TOutcome;
+    Rig rig;
+    TapRecorder tap;
+    rig.link->TrafficTap().AddObserver(&tap);
+    const QByteArray ident = IdentReply(3, 77, "T", "S", 1, 1, 1, 2020);
+    const QByteArray junk = ShortReply(3, 0x03, 0);
+    const QByteArray conf = ConfReply(3, 1, 1, 0, 100, 0, 1, 0, 3);
+
+    // A silent first attempt, then the reply to the resend.
+    rig.port->Silent();
+    rig.port->Reply(ident);
+    QVERIFY(rig.link->ReadInformation(3).answered());
+    // A dropped five-byte frame: the link reads on for the same request without sending again.
+    rig.port->ReplyInPieces({{50, junk}, {2500, conf}});
+    QVERIFY(rig.link->ReadConfiguration().answered());
+    // The transducer's exception, then the poll sent once, its reply read by ReceiveOnce.
+    rig.port->Reply(ShortReply(3, 0x91, 2));
+    rig.link->ReadInformation(3);
+    rig.port->Reply(ident);
+    QCOMPARE(int(rig.link->SendOnce(ReadInformationRequest(3))), int(eoAnswered));
+    TExchangeBuffer reply{};
+    QCOMPARE(rig.link->ReceiveOnce(reply, int(ident.size()), ExchangeBufferSize), int(ident.size()));
+    // Nothing follows a closed view.
+    rig.link->TrafficTap().RemoveObserver(&tap);
+    rig.port->Reply(ident);
+    rig.link->ReadInformation(3);
+
+    const QByteArray identRequest = WithCrc(QByteArray::fromHex("0311"));
+    const QList<std::pair<TOutcome, int>> verdicts{{TOutcome::NoReply, 1}, {TOutcome::Ok, 2},
+                                                   {TOutcome::Ignored, 1}, {TOutcome::Ok, 1},
+                                                   {TOutcome::Exception, 1}, {TOutcome::Ok, 1}};
+    QCOMPARE(tap.exchanges.size(), verdicts.size());
+    for (qsizetype i = 0; i < verdicts.size(); ++i) {
+        const traffic::TTrafficExchange& e = tap.exchanges[i];
+        QCOMPARE(int(e.outcome), int(verdicts[i].first));
+        QCOMPARE(int(e.attempt), verdicts[i].second);
+        QCOMPARE(int(e.generation), int(traffic::TGeneration::Older));
+        QCOMPARE(e.port, QStringLiteral("COM3"));
+        QCOMPARE(e.bitRate, 1200);
+        QCOMPARE(int(e.slaveAddr), 3);
+    }
+    QCOMPARE(tap.exchanges[0].request, identRequest);
+    QVERIFY(tap.exchanges[0].reply.isEmpty());
+    QCOMPARE(tap.exchanges[1].request, identRequest);
+    QCOMPARE(tap.exchanges[1].reply, ident);
+    QCOMPARE(tap.exchanges[2].reply, junk);
+    QVERIFY(tap.exchanges[3].request.isEmpty()); // the second read of the same request
+    QCOMPARE(tap.exchanges[3].sentUs, tap.exchanges[2].sentUs);
+    QCOMPARE(tap.exchanges[3].reply, conf);
+    QCOMPARE(int(tap.exchanges[4].code), 2);
+    QCOMPARE(tap.exchanges[5].reply, ident);
+    // Every byte written is in exactly one record.
+    QByteArray published, written;
+    for (const traffic::TTrafficExchange& e : tap.exchanges)
+        published += e.request;
+    for (const QByteArray& f : rig.port->Written().mid(0, rig.port->Written().size() - 1))
+        written += f;
+    QCOMPARE(published, written);
 }
 
 void TestTsExchanges::hungUpPortEndsTheExchange() {

@@ -5,6 +5,7 @@
 #include "ModbusComm.h"
 #include "ModbusRtu.h"
 #include "SimFixture.h"
+#include "TrafficExchange.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <QTest>
 #include <atomic>
 #include <ctime>
+#include <mutex>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -261,6 +263,54 @@ private Q_SLOTS:
         QCOMPARE(reqs.size(), 7);
         QCOMPARE(reqs[1].data(), QByteArray::fromHex("0103 0031 000A 9402"));
         QCOMPARE(reqs[5].data(), QByteArray::fromHex("0166 01 00000001") + reqs[5].data().right(2));
+    }
+
+    // What the link publishes on its tap is what went over the wire, as the simulator recorded it, each
+    // transaction once with its verdict.
+    void tapHoldsTheFramesOnTheWire() {
+        struct Tap : traffic::TTrafficObserver {
+            std::mutex lock;
+            QList<traffic::TTrafficExchange> exchanges;
+            void ExchangeDone(const traffic::TTrafficExchange& e) override {
+                std::lock_guard g(lock);
+                exchanges << e;
+            }
+        } tap;
+        LinkTrafficTap().AddObserver(&tap);
+        open();
+        send(1, 17);
+        send(1, 3, 0x31, 10);
+        QVERIFY(waitResults(2));
+        QVERIFY(ok(sim.command(QStringLiteral("fault 0:1 exception 2"))));
+        send(1, 3, 0x31, 10);
+        QVERIFY(waitResults(3));
+        QVERIFY(ok(sim.command(QStringLiteral("fault 0:1 clear"))));
+        QVERIFY(ok(sim.command(QStringLiteral("fault 0:1 silent on"))));
+        send(1, 7);
+        QVERIFY(waitResults(4, 3000));
+        LinkTrafficTap().RemoveObserver(&tap);
+
+        using traffic::TOutcome;
+        QCOMPARE(tap.exchanges.size(), 4);
+        const QList<TOutcome> verdicts{TOutcome::Ok, TOutcome::Ok, TOutcome::Exception, TOutcome::NoReply};
+        QByteArray requestsOut, repliesIn;
+        for (int i = 0; i < 4; ++i) {
+            const traffic::TTrafficExchange& e = tap.exchanges[i];
+            QCOMPARE(int(e.outcome), int(verdicts[i]));
+            QCOMPARE(int(e.generation), int(traffic::TGeneration::Newer));
+            QCOMPARE(e.bitRate, 9600);
+            QCOMPARE(int(e.slaveAddr), 1);
+            requestsOut += e.request;
+            repliesIn += e.reply;
+        }
+        QCOMPARE(int(tap.exchanges[2].code), 2);
+        QByteArray rx, tx;
+        for (const auto& b : sim.received(0))
+            rx.append(char(b.byte));
+        for (const auto& b : sim.transmitted(0))
+            tx.append(char(b.byte));
+        QCOMPARE(requestsOut.toHex(' '), rx.toHex(' '));
+        QCOMPARE(repliesIn.toHex(' '), tx.toHex(' '));
     }
 
     // Every failure of the reply checks, provoked by the simulator.
