@@ -53,6 +53,7 @@ private Q_SLOTS:
     void refusals();
     void invalidDate();
     void failedExchangeMidCalibration();
+    void portPulledMidStep();
     void cancel();
     void leavingTheConnectedStateCancels();
     void aNewConnectionAbandonsTheCalibration();
@@ -291,6 +292,27 @@ void TstTsCalibrPage::failedExchangeMidCalibration() {
     QCOMPARE(rig.port->Written().size(), again);
     QCOMPARE(p->lbStage->text(), Resistance(0));
     QCOMPARE(p->CalibrStep(), 1);
+}
+
+void TstTsCalibrPage::portPulledMidStep() {
+    // The adapter pulled out while a step waits for its acknowledgement: one message, no device, the
+    // page back at its start, nothing more sent.
+    TWindowRig rig;
+    TCalibrationPage* p = rig.form->tsCalobration;
+    ConnectTo(rig, 3, 77);
+    Press(rig);
+    Press(rig);
+    QCOMPARE(p->CalibrStep(), 2);
+    rig.port->FailAt(rig.port->Now() + 200);
+    p->btnBeginCalibr->click();
+    QCOMPARE(rig.dialog.Texts(), QStringList{QStringLiteral("Нет связи с прибором.")});
+    QVERIFY(!rig.Link().IsPortOpen());
+    QCOMPARE(rig.Panel(0), QStringLiteral("Соединение не установленно"));
+    QCOMPARE(p->CalibrStep(), 0);
+    const qsizetype written = rig.port->Written().size();
+    p->btnBeginCalibr->click(); // the offer to connect fails on the pulled port
+    QVERIFY(!rig.Link().IsPortOpen());
+    QCOMPARE(rig.port->Written().size(), written);
 }
 
 void TstTsCalibrPage::cancel() {

@@ -53,6 +53,7 @@ private Q_SLOTS:
     void silentTransducer();
     void aReplyAfterTheRepeat();
     void pollNotWrittenWhole();
+    void portPulledWhilePolling();
     void replyPerCode_data();
     void replyPerCode();
     void strayReplyIsIgnored();
@@ -196,6 +197,23 @@ void TstTsDiagPage::pollNotWrittenWhole() {
     QVERIFY(!rig.Link().IsPortOpen());
     QVERIFY(!p->DiagnosticsRunning());
     QVERIFY(!p->DiagnosticsTimer->isActive());
+}
+
+void TstTsDiagPage::portPulledWhilePolling() {
+    // The adapter pulled out between two polls: the next tick ends diagnostics with one message and
+    // the window shows no device.
+    TWindowRig rig;
+    TDiagnosticPage* p = rig.form->tsDiagnostic;
+    Start(rig);
+    QVERIFY(p->DiagnosticsRunning());
+    rig.port->FailAt(rig.port->Now());
+    // The next tick of the 1000 ms timer.
+    QVERIFY(QTest::qWaitFor([&] { return !p->DiagnosticsRunning(); }, 3000));
+    QCOMPARE(rig.dialog.Texts(), QStringList{QStringLiteral("Нет связи с прибором.")});
+    QVERIFY(!rig.Link().IsPortOpen());
+    QVERIFY(!p->DiagnosticsTimer->isActive());
+    QCOMPARE(rig.Panel(0), QStringLiteral("Соединение не установленно"));
+    QCOMPARE(p->btnBeginDiagnostics->text(), QStringLiteral("Начать измерения"));
 }
 
 void TstTsDiagPage::replyPerCode_data() {
