@@ -396,16 +396,18 @@ TDockTraffic* AddFloatingTrafficDock(QMainWindow* window, traffic::TTrafficTap* 
     window->addDockWidget(Qt::BottomDockWidgetArea, dock);
     dock->setFloating(true);
     dock->hide();
-    dock->resize(860, 340);
-    // Opened below the window, or where it fits when the window sits low on the screen.
+    // Opened the first time below the window, wide enough for its columns, or where it fits when the
+    // window sits low on the screen.
     QObject::connect(dock, &QDockWidget::visibilityChanged, dock, [dock, window](bool visible) {
         if (!visible || !dock->isFloating() || dock->property("placed").toBool())
             return;
         dock->setProperty("placed", true);
+        dock->resize(1100, 340);
         const QRect frame = window->frameGeometry();
         QPoint at(frame.left(), frame.bottom() + 4);
         if (const QScreen* screen = window->screen()) {
             const QRect room = screen->availableGeometry();
+            dock->resize(std::min(dock->width(), room.width()), dock->height());
             if (at.y() + dock->height() > room.bottom())
                 at.setY(std::max(room.top(), room.bottom() - dock->height()));
             at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - dock->width())));

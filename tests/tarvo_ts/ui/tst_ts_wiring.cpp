@@ -1,10 +1,12 @@
 // The main window with its host over a scripted port: the hooks reach the link, the modified marks live
 // in DeviceData, a failed exchange and a disconnection leave the window showing "not connected", and
 // the answers at closing reach the pages.
+#include "DockTraffic.h"
 #include "IconTable.h"
 #include "LcdIndicator.h"
 #include "TDiagnosticPage.h"
 #include "TfrmViewStatus.h"
+#include "TrafficModel.h"
 #include "WindowRig.h"
 
 #include <QAction>
@@ -21,6 +23,7 @@ private Q_SLOTS:
     void closingRestoresStoredValues();
     void indicatorsOnTheDiagnosticsPage();
     void actionsDuringASearch();
+    void trafficViewFromTheViewMenu();
 };
 
 void TstTsWiring::marksLiveInDeviceData() {
@@ -133,6 +136,32 @@ void TstTsWiring::actionsDuringASearch() {
     QVERIFY(rig.port->Written().size() <= 6);
     QVERIFY(rig.dialog.shown.isEmpty());
     QVERIFY(!rig.Host().ViewStatus()->isVisible());
+}
+
+void TstTsWiring::trafficViewFromTheViewMenu() {
+    // Closed, the view is off the link's tap; opened, it lists each frame of an exchange, resends
+    // included, and the window's pages are not squeezed by it.
+    TWindowRig rig;
+    const QSize size = rig.form->size();
+    QVERIFY(!rig.form->DockTraffic->Listening());
+    QVERIFY(!rig.Link().TrafficTap().Active());
+    rig.form->ActionTraffic->trigger();
+    QVERIFY(rig.form->DockTraffic->isVisible());
+    QVERIFY(rig.form->DockTraffic->isFloating());
+    QVERIFY(rig.Link().TrafficTap().Active());
+    QCOMPARE(rig.form->size(), size);
+    rig.port->Silent();
+    rig.port->Reply(IdentReply(3, 77, "T", "S", 1, 1, 1, 2020));
+    rig.Link().Driver().OpenPort();
+    QVERIFY(rig.Link().ReadInformation(3).answered());
+    const traffic::TTrafficModel* model = rig.form->DockTraffic->Model();
+    QVERIFY(QTest::qWaitFor([&] { return model->FrameCount() == 3; }, 2000));
+    QCOMPARE(model->Row(0).bytes, HexWithCrc("03 11"));
+    QCOMPARE(model->Row(1).bytes, HexWithCrc("03 11"));
+    QCOMPARE(model->Row(1).attempt, 2);
+    QCOMPARE(model->Row(2).bytes, IdentReply(3, 77, "T", "S", 1, 1, 1, 2020));
+    rig.form->ActionTraffic->trigger();
+    QVERIFY(!rig.Link().TrafficTap().Active());
 }
 
 QTEST_MAIN(TstTsWiring)

@@ -1,11 +1,13 @@
 // The diagnostics page against the simulator: measured values as shown, unanswered polls, the page rule,
 // the zero and NSX corrections with their refusals, and a lost port.
+#include "DockTraffic.h"
 #include "LcdIndicator.h"
 #include "ModbusRtu.h"
 #include "ResidentSet.h"
 #include "ScriptedMessages.h"
 #include "SimForm.h"
 #include "TFormEnterCorrNSX.h"
+#include "TrafficModel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,6 +56,7 @@ private Q_SLOTS:
     void unansweredPolls();
     void leavingThePageStops();
     void portLost();
+    void trafficViewHoldsTheWire();
     void zeroCorrection();
     void nsxRefusedBeforeSending();
     void nsxCorrection();
@@ -227,6 +230,47 @@ void TstDiagSim::portLost() {
     QCOMPARE(form.StatusPanels[0]->text(), QStringLiteral("Соединение не установлено"));
     QVERIFY(form.StatusPanels[1]->text().isEmpty());
     QVERIFY(form.StatusPanels[2]->text().isEmpty());
+}
+
+void TstDiagSim::trafficViewHoldsTheWire() {
+    // The view opened from the menu while measuring holds exactly the frames on the wire, in order,
+    // and leaves the tap once closed.
+    TScriptedMessages messages;
+    TFormMain form;
+    form.show();
+    QVERIFY(Connect(form, sim_->portPath(0), R57600, 1));
+    QVERIFY(!form.DockTraffic->Listening());
+    form.ActionTraffic->trigger();
+    QVERIFY(form.DockTraffic->isVisible());
+    QVERIFY(form.DockTraffic->isFloating());
+    QVERIFY(form.DockTraffic->Listening());
+    sim_->clearReceived(0);
+    sim_->clearTransmitted(0);
+    form.ActionStartStopDiagnostics->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return form.DockTraffic->Model()->FrameCount() >= 4; }, 6000));
+    form.ActionStartStopDiagnostics->trigger();
+    QVERIFY(QTest::qWaitFor([] { return NothingQueued(); }, 3000));
+    QTest::qWait(600); // the view takes what waits at most every 500 ms
+    if (const QString dir = qEnvironmentVariable("TARVO_SCREENSHOT_DIR"); !dir.isEmpty()) {
+        form.grab().save(dir + QStringLiteral("/tarvo_ts_tp-traffic-window.png"));
+        form.DockTraffic->grab().save(dir + QStringLiteral("/tarvo_ts_tp-traffic-dock.png"));
+    }
+    const traffic::TTrafficModel* model = form.DockTraffic->Model();
+    QByteArray requests, replies;
+    for (int i = 0; i < model->FrameCount(); ++i) {
+        const traffic::TTrafficRow& row = model->Row(i);
+        (row.direction == traffic::TDirection::Request ? requests : replies) += row.bytes;
+        QCOMPARE(row.verdict, QStringLiteral("Норма"));
+    }
+    QByteArray tx;
+    for (const SimFixture::RxByte& b : sim_->transmitted(0))
+        tx.append(char(b.byte));
+    QCOMPARE(requests.toHex(' '), Rx(*sim_, 0).toHex(' '));
+    QCOMPARE(replies.toHex(' '), tx.toHex(' '));
+    form.DockTraffic->close();
+    QVERIFY(!form.ActionTraffic->isChecked());
+    QVERIFY(!form.DockTraffic->Listening());
+    QVERIFY(messages.texts().isEmpty());
 }
 
 void TstDiagSim::zeroCorrection() {
