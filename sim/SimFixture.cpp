@@ -138,6 +138,14 @@ void SimFixture::clearTransmitted(int bus) {
     command(QStringLiteral("txclear %1").arg(bus));
 }
 
+QByteArray SimFixture::bytes(const QList<RxByte>& log) {
+    QByteArray b;
+    b.reserve(log.size());
+    for (const RxByte& x : log)
+        b.append(char(x.byte));
+    return b;
+}
+
 QList<SimFixture::RxByte> SimFixture::byteLog(const QString& cmd) {
     QList<RxByte> list;
     const QString reply = command(cmd, 10000);

@@ -31,6 +31,8 @@ public:
     void clearReceived(int bus);
     // every byte the bus sent to the master (replies, chatter); `chunk` numbers the write() it went out in
     QList<RxByte> transmitted(int bus);
+    // The bytes of a log, in order.
+    static QByteArray bytes(const QList<RxByte>& log);
     void clearTransmitted(int bus);
 
     // Stops the simulator now (the destructor does it otherwise). Returns its exit code, -1 if it crashed.

@@ -26,13 +26,6 @@ qint64 cpuUsec() {
     return qint64(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
 }
 
-QByteArray bytesOf(const QList<SimFixture::RxByte>& log) {
-    QByteArray b;
-    for (const auto& x : log)
-        b.append(char(x.byte));
-    return b;
-}
-
 struct Recorder : TTrafficObserver {
     QList<TTrafficRecord> records;
     void Traffic(const TTrafficRecord& r) override { records << r; }
@@ -93,7 +86,7 @@ qint64 TestTsLinkSim::Exchange(F exchange, const QByteArray& expectedRequest, in
     const auto rx = sim.received(1);
     const auto tx = sim.transmitted(1);
     [&] {
-        QCOMPARE(bytesOf(rx).toHex(' '), expectedRequest.toHex(' '));
+        QCOMPARE(SimFixture::bytes(rx).toHex(' '), expectedRequest.toHex(' '));
         QCOMPARE(tx.size(), expectedReplyLength);
     }();
     return tx.isEmpty() ? -1 : (end - tx.last().usec) / 1000;
@@ -120,7 +113,7 @@ void TestTsLinkSim::identificationOnTheWire() {
     TExchangeResult r;
     const qint64 quiet = Exchange([&] { r = link->ReadInformation(3); }, HexWithCrc("03 11"), IdentReplyLength);
     QVERIFY(r.answered());
-    QCOMPARE(bytesOf(sim.transmitted(1)), QByteArray(reinterpret_cast<const char*>(r.reply.data()), r.length));
+    QCOMPARE(SimFixture::bytes(sim.transmitted(1)), QByteArray(reinterpret_cast<const char*>(r.reply.data()), r.length));
     const TTarvo& d = link->DeviceData;
     QCOMPARE(d.PLTypeCode, 77);
     QCOMPARE(d.PLType, QStringLiteral("Tarvo ТС 4-20мА"));
@@ -203,7 +196,7 @@ void TestTsLinkSim::pollReplyInTwoPieces() {
     sim.command(QStringLiteral("pace 1 on"));
 
     QCOMPARE(host.pollReplies.size(), 1);
-    QCOMPARE(host.pollReplies[0], bytesOf(sim.transmitted(1)));
+    QCOMPARE(host.pollReplies[0], SimFixture::bytes(sim.transmitted(1)));
     QList<int> pieces;
     for (const TTrafficRecord& r : rec.records)
         if (r.direction == TTrafficRecord::tdReceived)

@@ -24,13 +24,6 @@ using namespace pageinput;
 
 namespace {
 
-QByteArray BytesOf(const QList<SimFixture::RxByte>& log) {
-    QByteArray b;
-    for (const auto& x : log)
-        b.append(char(x.byte));
-    return b;
-}
-
 void Screenshot(QWidget* page, const char* name) {
     const QString dir = qEnvironmentVariable("TARVO_SCREENSHOT_DIR");
     if (!dir.isEmpty())
@@ -121,7 +114,7 @@ void TstTsFieldworkSim::wholeCalibrationOfA77() {
     date += char(today.year() >> 8);
     date += char(today.year() & 0xFF);
     expected += WithCrc(date);
-    QCOMPARE(BytesOf(sim.received(1)).toHex(' '), expected.toHex(' '));
+    QCOMPARE(SimFixture::bytes(sim.received(1)).toHex(' '), expected.toHex(' '));
     QCOMPARE(sim.command(QStringLiteral("get 1:3 caldate")).section(u' ', 1), today.toString(QStringLiteral("dd.MM.yyyy")));
     QCOMPARE(form->tsDiagnostic->indCalibrDate->Indicatorstring(), today.toString(QStringLiteral("dd.MM.yyyy")));
 }
@@ -168,7 +161,7 @@ void TstTsFieldworkSim::silentTransducerEndsDiagnostics() {
     QVERIFY(!p->DiagnosticsRunning());
     const QList<SimFixture::RxByte> got = sim.received(1);
     const QByteArray poll = HexWithCrc("03 03 0020 0005");
-    QCOMPARE(BytesOf(got), poll + poll);
+    QCOMPARE(SimFixture::bytes(got), poll + poll);
     // The second sending a second after the first, the end a second after that.
     const qint64 gapMs = (got.at(8).usec - got.at(0).usec) / 1000;
     QVERIFY2(gapMs > 850 && gapMs < 1300, qPrintable(QString::number(gapMs)));

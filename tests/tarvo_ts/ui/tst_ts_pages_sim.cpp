@@ -18,17 +18,6 @@
 
 using namespace pageinput;
 
-namespace {
-
-QByteArray BytesOf(const QList<SimFixture::RxByte>& log) {
-    QByteArray b;
-    for (const auto& x : log)
-        b.append(char(x.byte));
-    return b;
-}
-
-} // namespace
-
 class TstTsPagesSim : public QObject {
     Q_OBJECT
 
@@ -104,7 +93,7 @@ void TstTsPagesSim::informationWriteByteForByte() {
     body += QByteArray::fromHex("D2 D1 CC 2D 35 30 20 B9 37");
     body += QByteArray(24 - 9, '\0');
     body += QByteArray::fromHex("12345678 1D 02 07E8");
-    QCOMPARE(BytesOf(sim.received(1)).toHex(' '), WithCrc(body).toHex(' '));
+    QCOMPARE(SimFixture::bytes(sim.received(1)).toHex(' '), WithCrc(body).toHex(' '));
     QCOMPARE(form->StatusPanel[2]->text(), QString());
     QCOMPARE(Get(3, "sensortext"), QStringLiteral("ТСМ-50 №7"));
     QCOMPARE(Get(3, "sensornumber"), QStringLiteral("305419896"));
@@ -135,7 +124,7 @@ void TstTsPagesSim::configurationWriteAndTheNewAddress() {
     QTest::mouseClick(p->btnConfWrite, Qt::LeftButton);
     QVERIFY2(dialog.shown.isEmpty(), qPrintable(dialog.Texts().join(u'|')));
     // To the old address: copper, 50 Ω, -100 .. 100 °C, inverse, 22 mA, 12 s, address 5.
-    QCOMPARE(BytesOf(sim.received(1)).toHex(' '),
+    QCOMPARE(SimFixture::bytes(sim.received(1)).toHex(' '),
              HexWithCrc("03 10 0018 0008 10 0003 0002 FF9C 0064 0001 0004 0046 0005").toHex(' '));
     QCOMPARE(Get(5, "address"), QStringLiteral("5"));
 
@@ -143,7 +132,7 @@ void TstTsPagesSim::configurationWriteAndTheNewAddress() {
     p->ClearFields();
     sim.clearReceived(1);
     QTest::mouseClick(p->btnConfRead, Qt::LeftButton);
-    QCOMPARE(BytesOf(sim.received(1)).toHex(' '), HexWithCrc("05 03 0018 0008").toHex(' '));
+    QCOMPARE(SimFixture::bytes(sim.received(1)).toHex(' '), HexWithCrc("05 03 0018 0008").toHex(' '));
     QVERIFY(p->rbCu->isChecked() && p->rbR50->isChecked() && p->rbI22->isChecked() && p->rbInversLeadOut->isChecked());
     QCOMPARE(p->rseTopTempBound->value(), 100);
     QCOMPARE(p->rseBottomTempBound->value(), -100);

@@ -304,13 +304,8 @@ private Q_SLOTS:
             repliesIn += e.reply;
         }
         QCOMPARE(int(tap.exchanges[2].code), 2);
-        QByteArray rx, tx;
-        for (const auto& b : sim.received(0))
-            rx.append(char(b.byte));
-        for (const auto& b : sim.transmitted(0))
-            tx.append(char(b.byte));
-        QCOMPARE(requestsOut.toHex(' '), rx.toHex(' '));
-        QCOMPARE(repliesIn.toHex(' '), tx.toHex(' '));
+        QCOMPARE(requestsOut.toHex(' '), SimFixture::bytes(sim.received(0)).toHex(' '));
+        QCOMPARE(repliesIn.toHex(' '), SimFixture::bytes(sim.transmitted(0)).toHex(' '));
     }
 
     // Every failure of the reply checks, provoked by the simulator.

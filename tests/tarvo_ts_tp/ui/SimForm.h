@@ -24,10 +24,7 @@ inline bool Connect(TFormMain& form, const QString& port, int rateIndex, int add
 
 // Every byte the bus received since it was last cleared, in order.
 inline QByteArray Rx(SimFixture& sim, int bus) {
-    QByteArray bytes;
-    for (const SimFixture::RxByte& b : sim.received(bus))
-        bytes.append(char(b.byte));
-    return bytes;
+    return SimFixture::bytes(sim.received(bus));
 }
 
 inline QByteArray Hex(const char* text) {

@@ -262,11 +262,8 @@ void TstDiagSim::trafficViewHoldsTheWire() {
         (row.direction == traffic::TDirection::Request ? requests : replies) += row.bytes;
         QCOMPARE(row.verdict, QStringLiteral("Норма"));
     }
-    QByteArray tx;
-    for (const SimFixture::RxByte& b : sim_->transmitted(0))
-        tx.append(char(b.byte));
     QCOMPARE(requests.toHex(' '), Rx(*sim_, 0).toHex(' '));
-    QCOMPARE(replies.toHex(' '), tx.toHex(' '));
+    QCOMPARE(replies.toHex(' '), SimFixture::bytes(sim_->transmitted(0)).toHex(' '));
     form.DockTraffic->close();
     QVERIFY(!form.ActionTraffic->isChecked());
     QVERIFY(!form.DockTraffic->Listening());
