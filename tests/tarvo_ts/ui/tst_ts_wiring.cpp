@@ -160,6 +160,8 @@ void TstTsWiring::trafficViewFromTheViewMenu() {
     QCOMPARE(model->Row(1).bytes, HexWithCrc("03 11"));
     QCOMPARE(model->Row(1).attempt, 2);
     QCOMPARE(model->Row(2).bytes, IdentReply(3, 77, "T", "S", 1, 1, 1, 2020));
+    if (const QString dir = qEnvironmentVariable("TARVO_SCREENSHOT_DIR"); !dir.isEmpty())
+        rig.form->DockTraffic->grab().save(dir + QStringLiteral("/tarvo_ts-traffic-dock.png"));
     rig.form->ActionTraffic->trigger();
     QVERIFY(!rig.Link().TrafficTap().Active());
 }
